@@ -1,0 +1,1 @@
+#include <kelvane/console.hpp>

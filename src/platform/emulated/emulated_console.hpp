@@ -1,0 +1,200 @@
+// An in-memory console that behaves as the Windows console does for every operation the library
+// uses: screen buffers with windows, cursors and attributes, modes, an input queue of key events and
+// the title. Deterministic, safe to share between threads (one lock), and with controls for tests:
+// geometry, fault injection, direct cell access and scripted keys. It knows nothing of terminals.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/console_platform.hpp"
+
+namespace kelvane::platform {
+
+// Every operation of the platform interface, for counting calls and injecting failures.
+enum class Op : int {
+  AllocConsole,
+  FreeConsole,
+  GetStdHandle,
+  CloseHandle,
+  CreateConsoleScreenBuffer,
+  SetConsoleActiveScreenBuffer,
+  GetConsoleScreenBufferInfo,
+  ReadConsoleOutputA,
+  WriteConsoleOutputA,
+  FillConsoleOutputCharacterA,
+  FillConsoleOutputAttribute,
+  WriteConsoleA,
+  SetConsoleTextAttribute,
+  SetConsoleCursorPosition,
+  GetConsoleCursorInfo,
+  SetConsoleCursorInfo,
+  GetConsoleMode,
+  SetConsoleMode,
+  GetConsoleTitleA,
+  SetConsoleTitleA,
+  ReadConsoleA,
+  ReadConsoleInputA,
+  GetNumberOfConsoleInputEvents,
+  FlushConsoleInputBuffer,
+  GetSystemDirectoryA,
+  GetLocalTime,
+  AppActivate,
+  SendKeys,
+  EndOfCall,
+  kCount
+};
+inline constexpr int kOpCount = static_cast<int>(Op::kCount);
+
+// What changed in what the console shows since the presenter last looked. Rows are rows of the active
+// buffer's window (0 = the window's top row).
+struct ConsoleChanges {
+  bool repaint = false;               // show everything again (another buffer, another window)
+  int scrolled = 0;                   // the window's content moved up by this many rows first
+  std::vector<bool> dirty_rows;       // per window row; empty when nothing was written
+  bool title = false;
+  bool cursor = false;                // position, shape or visibility
+  bool display_mode = false;          // the full-screen flag
+  bool Any() const;
+};
+
+// A consistent picture of the active buffer's window, for a presenter.
+struct ConsoleView {
+  Coord size;                         // window columns and rows
+  std::vector<CharInfo> cells;        // row-major, size.X * size.Y
+  Coord cursor;                       // relative to the window; may lie outside it
+  Dword cursor_size = 25;
+  bool cursor_visible = true;
+  bool full_screen = false;
+  std::string title;                  // code page 437 bytes
+};
+
+class EmulatedConsole final : public ConsolePlatform {
+ public:
+  EmulatedConsole();
+  ~EmulatedConsole() override;
+
+  // --- ConsolePlatform ---
+  Bool AllocConsole() override;
+  Bool FreeConsole() override;
+  Handle GetStdHandle(Dword nStdHandle) override;
+  Bool CloseHandle(Handle handle) override;
+  Handle CreateConsoleScreenBuffer(Dword dwDesiredAccess, Dword dwShareMode, Dword dwFlags) override;
+  Bool SetConsoleActiveScreenBuffer(Handle hConsoleOutput) override;
+  Bool GetConsoleScreenBufferInfo(Handle hConsoleOutput, ScreenBufferInfo* info) override;
+  Bool ReadConsoleOutputA(Handle hConsoleOutput, CharInfo* lpBuffer, Coord dwBufferSize, Coord dwBufferCoord,
+                          SmallRect* lpReadRegion) override;
+  Bool WriteConsoleOutputA(Handle hConsoleOutput, const CharInfo* lpBuffer, Coord dwBufferSize,
+                           Coord dwBufferCoord, SmallRect* lpWriteRegion) override;
+  Bool FillConsoleOutputCharacterA(Handle hConsoleOutput, char cCharacter, Dword nLength, Coord dwWriteCoord,
+                                   Dword* lpNumberOfCharsWritten) override;
+  Bool FillConsoleOutputAttribute(Handle hConsoleOutput, Word wAttribute, Dword nLength, Coord dwWriteCoord,
+                                  Dword* lpNumberOfAttrsWritten) override;
+  Bool WriteConsoleA(Handle hConsoleOutput, const void* lpBuffer, Dword nNumberOfCharsToWrite,
+                     Dword* lpNumberOfCharsWritten) override;
+  Bool SetConsoleTextAttribute(Handle hConsoleOutput, Word wAttributes) override;
+  Bool SetConsoleCursorPosition(Handle hConsoleOutput, Coord dwCursorPosition) override;
+  Bool GetConsoleCursorInfo(Handle hConsoleOutput, CursorInfo* lpConsoleCursorInfo) override;
+  Bool SetConsoleCursorInfo(Handle hConsoleOutput, const CursorInfo* lpConsoleCursorInfo) override;
+  Bool GetConsoleMode(Handle hConsoleHandle, Dword* lpMode) override;
+  Bool SetConsoleMode(Handle hConsoleHandle, Dword dwMode) override;
+  Dword GetConsoleTitleA(char* lpConsoleTitle, Dword nSize) override;
+  Bool SetConsoleTitleA(const char* lpConsoleTitle) override;
+  Bool ReadConsoleA(Handle hConsoleInput, void* lpBuffer, Dword nNumberOfCharsToRead,
+                    Dword* lpNumberOfCharsRead) override;
+  Bool ReadConsoleInputA(Handle hConsoleInput, InputRecord* lpBuffer, Dword nLength,
+                         Dword* lpNumberOfEventsRead) override;
+  Bool GetNumberOfConsoleInputEvents(Handle hConsoleInput, Dword* lpNumberOfEvents) override;
+  Bool FlushConsoleInputBuffer(Handle hConsoleInput) override;
+  Dword GetSystemDirectoryA(char* lpBuffer, Dword uSize) override;
+  SystemTime GetLocalTime() override;
+  Bool AppActivate(const std::string& title) override;
+  void SendKeys(const std::string& keys, bool wait) override;
+  Dword GetLastError() override;
+  void EndOfCall() override;
+
+  // --- Configuration ---
+  // Size of the first screen buffer (and its window) of the next AllocConsole. Default 80 x 25.
+  void SetConsoleSize(Short columns, Short rows);
+  // Called by AllocConsole for the size when set; lets the POSIX layer read its setting at each Load.
+  void SetConsoleSizeProvider(std::function<Coord()> provider);
+  // The folder GetSystemDirectoryA reports (default: the library's installed data folder).
+  void SetSystemDirectory(std::string directory);
+  // A fixed clock for GetLocalTime (default: the real local time).
+  void SetLocalTime(std::optional<SystemTime> time);
+  // Called at each EndOfCall with the changes since the last one, while the console is locked.
+  using Presenter = std::function<void(const ConsoleChanges&, const ConsoleView&)>;
+  void SetPresenter(Presenter presenter);
+
+  // --- Test controls ---
+  // Resizes a buffer (cells kept where they overlap, new cells blank in its attribute) and places its
+  // window, which must lie inside the buffer. False for a bad handle or rectangle.
+  bool SetBufferGeometry(Handle buffer, Coord size, SmallRect window);
+  // Geometry given to every buffer created from now on (nullopt: the active window's size, as usual).
+  void SetNewBufferGeometry(std::optional<Coord> size, std::optional<SmallRect> window);
+  // Makes the n-th call of `op` from now (1 = the next one) fail: it returns 0 (-1 where the operation
+  // returns a handle) and sets `last_error`. `every` makes every call from the n-th on fail.
+  void FailCall(Op op, int nth, Dword last_error = kErrorInvalidParameter, bool every = false);
+  void ClearFailures();
+  int CallCount(Op op) const;
+  void ResetCallCounts();
+
+  bool IsAllocated() const;
+  Handle ActiveBufferHandle() const;  // some open handle of the active buffer, or 0
+  // The cells of any buffer, row-major; empty for a bad handle.
+  std::vector<CharInfo> ReadCells(Handle buffer) const;
+  std::optional<ScreenBufferInfo> BufferInfo(Handle buffer) const;
+  std::optional<CursorInfo> BufferCursorInfo(Handle buffer) const;
+  std::string Title() const;
+  bool FullScreen() const;
+
+  // Key events exactly as a keyboard delivers them.
+  void QueueInput(const std::vector<InputRecord>& records);
+  // A keystroke: modifier downs, the key down and up, modifier ups (control state per the key table).
+  void QueueKeystroke(Word virtual_key, Word character, Dword control_state);
+  // Characters typed: each becomes the keystroke that produces it on a US keyboard.
+  void QueueText(const std::string& cp437_bytes);
+  // The source of keys has ended: reads on an empty queue report ERROR_HANDLE_EOF.
+  void EndInput();
+  size_t PendingInput() const;
+
+  // The changes recorded since the last EndOfCall (or TakeChanges), for tests of change tracking.
+  ConsoleChanges PeekChanges() const;
+  ConsoleView View() const;
+
+ private:
+  struct Buffer;
+  struct HandleEntry;
+  struct State;
+
+  // Helpers below expect the lock to be held.
+  bool Enter(Op op);  // counts the call; false (with the last error set) when a failure is injected
+  Buffer* OutputBuffer(Handle handle);
+  const Buffer* OutputBuffer(Handle handle) const;
+  bool IsInputHandle(Handle handle) const;
+  Handle NewHandle(bool input, std::shared_ptr<Buffer> buffer);
+  void ReleaseBufferIfUnused(const std::shared_ptr<Buffer>& buffer);
+  std::shared_ptr<Buffer> MakeBuffer(Coord size, SmallRect window, Word attributes);
+  void MarkCells(const Buffer& buffer, Short top, Short bottom);  // rows of `buffer` written
+  void MarkWindowMoved(const Buffer& buffer);
+  void MarkCursor(const Buffer& buffer);
+  void ScrollUp(Buffer& buffer);
+  void WriteBytes(Buffer& buffer, const unsigned char* bytes, Dword count);
+  bool WaitForInput(std::unique_lock<std::mutex>& lock);
+  ConsoleView MakeView() const;
+
+  mutable std::mutex mutex_;
+  std::condition_variable input_ready_;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace kelvane::platform

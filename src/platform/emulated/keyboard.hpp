@@ -1,0 +1,57 @@
+// Keystrokes as a US keyboard delivers them to the console: virtual-key and scan codes, the records of
+// one keystroke with its modifiers, the keystroke behind a typed character, and the SendKeys notation.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/console_platform.hpp"
+
+namespace kelvane::platform {
+
+inline constexpr Word kVkBack = 0x08;
+inline constexpr Word kVkTab = 0x09;
+inline constexpr Word kVkReturn = 0x0D;
+inline constexpr Word kVkShift = 0x10;
+inline constexpr Word kVkControl = 0x11;
+inline constexpr Word kVkMenu = 0x12;  // Alt
+inline constexpr Word kVkEscape = 0x1B;
+inline constexpr Word kVkSpace = 0x20;
+inline constexpr Word kVkPrior = 0x21;
+inline constexpr Word kVkNext = 0x22;
+inline constexpr Word kVkEnd = 0x23;
+inline constexpr Word kVkHome = 0x24;
+inline constexpr Word kVkLeft = 0x25;
+inline constexpr Word kVkUp = 0x26;
+inline constexpr Word kVkRight = 0x27;
+inline constexpr Word kVkDown = 0x28;
+inline constexpr Word kVkInsert = 0x2D;
+inline constexpr Word kVkDelete = 0x2E;
+inline constexpr Word kVkF1 = 0x70;
+
+struct KeyStroke {
+  Word virtual_key = 0;
+  Word character = 0;         // the code page 437 byte the key produces, 0 for none
+  Dword control_state = 0;    // modifiers held (and kEnhancedKey for the navigation keys)
+};
+
+// PC set 1 scan code of a virtual key on a US layout (0 when the key has none).
+Word ScanCode(Word virtual_key);
+// Whether the key carries the enhanced-key flag (arrows, Home, End, Page keys, Insert, Delete).
+bool IsEnhancedKey(Word virtual_key);
+
+// Shift, Alt and Ctrl downs as held, the key down and up, then the modifier ups in reverse order. Each
+// modifier record has no character and carries the modifiers held at that moment.
+std::vector<InputRecord> KeystrokeRecords(const KeyStroke& stroke);
+
+// The keystroke that types `byte` on a US keyboard: letters, digits and punctuation with Shift where
+// needed, Enter for CR, Tab, Backspace, Escape, Ctrl+letter for 1..26. A byte without a key of its own
+// comes as a key event with no virtual key and that character.
+KeyStroke KeyStrokeForCharacter(unsigned char byte);
+
+// The SendKeys notation: + Shift, ^ Ctrl, % Alt for the next key, ~ Enter, {NAME} for named keys
+// ({ENTER}, {TAB}, {ESC}, {BS}, {UP}, {F1}...), {+} and the like for the literal character.
+// Unknown names are skipped.
+std::vector<KeyStroke> ParseSendKeys(const std::string& keys);
+
+}  // namespace kelvane::platform
