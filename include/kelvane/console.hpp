@@ -32,8 +32,8 @@ class Variant {
   Variant() noexcept = default;  // an omitted argument
   Variant(bool value) noexcept : kind_(Kind::Boolean), int_(value ? -1 : 0) {}
   template <std::integral T>
-    requires(!std::same_as<T, bool>)
-  Variant(T value) noexcept {
+  requires(!std::same_as<T, bool>) Variant(T value)
+  noexcept {
     if constexpr (std::is_signed_v<T> && sizeof(T) <= sizeof(Integer)) {
       kind_ = Kind::Integer;
       int_ = value;
@@ -158,6 +158,9 @@ class Console {
                      const Variant& PageIndex = Missing);
   bool GetScreenData(String& Char, Long& ForeColor, Long& BackColor, const Variant& X = Missing,
                      const Variant& Y = Missing, const Variant& PageIndex = Missing);
+
+  // Switches between a window and full screen (on a terminal, where the terminal allows it).
+  void ToggleFullScreen();
 
   // Clears a page (light grey on black by default) and homes its cursor.
   bool ClearScreen(const Variant& ForeColor = Missing, const Variant& BackColor = Missing,

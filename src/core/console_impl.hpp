@@ -1,0 +1,122 @@
+// The Console object's state and its private operations. Members of the one class are split into files
+// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/.
+#pragma once
+
+#include <kelvane/console.hpp>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/errors.hpp"
+#include "core/steps.hpp"
+#include "platform/console_platform.hpp"
+
+namespace KelvaneConsole {
+
+namespace ConsoleGlobals {
+// -1 while a console is loaded on this thread. Shared by every Console object of the thread.
+extern thread_local Integer ConsoleIsLoaded;
+}  // namespace ConsoleGlobals
+
+using kelvane::platform::Coord;
+using kelvane::platform::Handle;
+using kelvane::platform::SmallRect;
+using kelvane::platform::Word;
+
+inline constexpr int kPageCount = 20;
+inline constexpr Long kLightGrey = 0xC0C0C0;
+inline constexpr Long kDarkGrey = 0x808080;
+
+class Console::Impl {
+ public:
+  Impl();
+  ~Impl();
+
+  // --- public members (the facade in console.cpp adds the end-of-call guard) ---
+  String Caption();
+  void Caption(const String& New_Caption);
+  bool DrawBox(Integer X, Integer Y, Integer& Width, Integer& Height, Long ForeColor, Long BackColor,
+               KSConsoleLineStyles LineStyle, bool DrawShadow, const Variant& PageIndex);
+  bool DrawHLine(Integer X, Integer Y, Integer& Width, Long ForeColor, Long BackColor,
+                 KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+  bool DrawVLine(Integer X, Integer Y, Integer& Height, Long ForeColor, Long BackColor,
+                 KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+  bool SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex);
+  bool SetScreenData(String& Char, Long ForeColor, const Variant& BackColor, const Variant& X,
+                     const Variant& Y, const Variant& PageIndex);
+  bool GetScreenData(String& Char, Long& ForeColor, Long& BackColor, const Variant& X, const Variant& Y,
+                     const Variant& PageIndex);
+  void ToggleFullScreen();
+  bool ClearScreen(const Variant& ForeColor, const Variant& BackColor, const Variant& PageIndex);
+  Integer CursorSize();
+  void CursorSize(Integer New_CursorSize);
+  bool CursorVisible();
+  void CursorVisible(bool New_CursorVisible);
+  bool GetWindowSize(Integer& Width, Integer& Height);
+  void Load(bool StartFullScreen);
+  Integer Page();
+  void Page(Integer New_Page);
+  bool SetCursorPos(Integer X, Integer Y, const Variant& PageIndex);
+  bool GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex);
+  bool WriteText(String Text, const Variant& ForeColor, const Variant& BackColor,
+                 bool KeepCursorOnCurrentLine, const Variant& PageIndex);
+  void Unload();
+
+  // --- private operations ---
+  bool zzzCheckLoaded();  // true, or raises 30052
+  String zzzSystemDirectory();
+  void zzzReadBufferInfo(Handle handle);
+  void zzzReadCursorInfo();
+  void zzzWriteCursorInfo();
+  Handle zzzHandleFromPage(Integer PageIndex, bool& Created);
+  bool zzzClearPage(Long ForeColor, Long BackColor, const Variant& PageIndex);
+  void zzzReadCell(String& Char, Long& ForeColor, Long& BackColor, Integer& X, Integer& Y, Integer& Page);
+  bool zzzSetInputMode(Long Style);
+
+  // --- state, in declaration order ---
+  Handle mActiveHandle = 0;
+  Handle mStdInput = 0;
+  Handle mStdOutput = 0;
+  Handle mStdError = 0;
+  std::array<Handle, kPageCount> mPageHandles{};
+  Integer mCurrentPage = 0;
+  Coord mCursorPos;
+  Word mAttributes = 0;
+  SmallRect mWindow;
+  Integer mCursorVisible = 0;  // automation Boolean: -1 or 0
+  Integer mCursorSize = 0;
+
+ private:
+  static bool Loaded() { return ConsoleGlobals::ConsoleIsLoaded != 0; }
+  // Raises a numbered error of the catalogue with the help file and context filled in.
+  [[noreturn]] void Raise(Long number, const char* source);
+  // The page an optional PageIndex names: the current page when omitted, -1 when it does not convert.
+  Integer ResolvePage(const Variant& PageIndex);
+  // The page's buffer, or 0 when it cannot be had (the failure absorbed).
+  Handle HandleOf(Integer page);
+  // The cell a pair of optional coordinates targets: each omitted, unconvertible or off-window
+  // coordinate is replaced by the cursor's on that axis.
+  Coord TargetCell(const Variant& X, const Variant& Y);
+  void Release();
+  bool DrawLine(bool horizontal, Integer X, Integer Y, Integer& Length, Long ForeColor, Long BackColor,
+                KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+};
+
+// zzzCoordToLong: a coordinate as one 32-bit value, X in bits 0..15 and Y in bits 16..31.
+Long zzzCoordToLong(const Coord& coord) noexcept;
+
+// The title that lets window activation find this console during the full-screen switch: "KSC", the
+// time as HHNNSS, and a notice.
+String FullScreenSwitchTitle(const kelvane::platform::SystemTime& now);
+
+// Colour mapping (stateless).
+Integer zzzNearestColorIndex(Long Color) noexcept;
+Integer zzzColorsToAttribute(Long ForeColor, Long BackColor) noexcept;
+void zzzAttributeToColors(Integer Attribute, Long& ForeColor, Long& BackColor) noexcept;
+Long PaletteColor(int index) noexcept;
+
+// The bytes WriteText sends: nullopt for an empty text; throws Error 6 for more than 32768 characters.
+std::optional<std::string> zzzStringToByteArray(const String& Text);
+
+}  // namespace KelvaneConsole

@@ -1,0 +1,24 @@
+// The continue-on-failure mode. Most members run as a series of steps: when a step fails (an error
+// raised by an operation it calls, a failed conversion, a checked 16-bit overflow) the step is
+// abandoned and the member goes on with the next one, and the caller sees an ordinary result. The
+// numbered errors a member raises itself are thrown outside any step and so reach the caller.
+#pragma once
+
+#include <kelvane/console.hpp>
+
+#include <utility>
+
+namespace KelvaneConsole {
+
+// Runs one step; false when it failed (the failure is absorbed).
+template <class F>
+bool Step(F&& step) {
+  try {
+    std::forward<F>(step)();
+    return true;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+}  // namespace KelvaneConsole

@@ -1,0 +1,111 @@
+// Current colours, WriteText and the console modes.
+#include "core/console_impl.hpp"
+#include "platform/codepage.hpp"
+
+namespace KelvaneConsole {
+
+namespace {
+
+namespace plat = kelvane::platform;
+
+plat::ConsolePlatform& Os() { return plat::Platform(); }
+
+constexpr std::size_t kMaxTextCharacters = 32768;
+
+struct InputStyle {
+  plat::Dword output_mode;
+  plat::Dword input_mode;
+};
+
+}  // namespace
+
+bool Console::Impl::SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex) {
+  if (!Loaded()) return false;
+  Integer page = ResolvePage(PageIndex);
+  Handle handle = HandleOf(page);
+  zzzReadBufferInfo(handle);
+  String character;
+  Long cell_fore = 0;
+  Long cell_back = 0;
+  Integer x = -1;
+  Integer y = -1;
+  zzzReadCell(character, cell_fore, cell_back, x, y, page);
+  Long back = cell_back;
+  if (!BackColor.IsMissing()) Step([&] { back = BackColor.ToLong(); });
+  return Os().SetConsoleTextAttribute(handle, static_cast<Word>(zzzColorsToAttribute(ForeColor, back))) != 0;
+}
+
+std::optional<std::string> zzzStringToByteArray(const String& Text) {
+  if (Text.empty()) return std::nullopt;
+  if (plat::Utf8CharacterCount(Text) > kMaxTextCharacters) ThrowOverflow();
+  // One byte per character; characters the code page lacks become '?'.
+  return plat::AnsiFromUtf8(Text);
+}
+
+bool Console::Impl::WriteText(String Text, const Variant& ForeColor, const Variant& BackColor,
+                              bool KeepCursorOnCurrentLine, const Variant& PageIndex) {
+  if (!Loaded()) return false;
+  Integer page = ResolvePage(PageIndex);
+  Handle handle = HandleOf(page);
+  zzzReadBufferInfo(handle);
+  if (!KeepCursorOnCurrentLine) {
+    Text += "\r\n";
+    zzzSetInputMode(1);
+  } else {
+    zzzSetInputMode(0);
+  }
+  String character;
+  Long fore = 0;
+  Long back = 0;
+  Integer x = -1;
+  Integer y = -1;
+  Integer read_page = page;
+  // The defaults are the colours of the cell under the cursor, never the page's current colours.
+  zzzReadCell(character, fore, back, x, y, read_page);
+  if (!ForeColor.IsMissing()) Step([&] { fore = ForeColor.ToLong(); });
+  if (!BackColor.IsMissing()) Step([&] { back = BackColor.ToLong(); });
+  auto attribute = static_cast<Word>(zzzColorsToAttribute(fore, back));
+  const std::size_t length = plat::Utf8CharacterCount(Text);
+  if (mCursorPos.Y == mWindow.Bottom) {
+    // On the bottom row the console scrolls the buffer before the line is finished; colour the row
+    // ahead so the new line does not show the old colours.
+    const std::int64_t column = mCursorPos.X;
+    const std::int64_t right = mWindow.Right;
+    std::int64_t cells = (!KeepCursorOnCurrentLine || static_cast<std::int64_t>(length) + column >= right)
+                             ? right - column + 1
+                             : static_cast<std::int64_t>(length);
+    if (cells > 0) {
+      plat::Dword written = 0;
+      Os().FillConsoleOutputAttribute(handle, attribute, static_cast<plat::Dword>(cells), mCursorPos,
+                                      &written);
+    }
+  }
+  Os().SetConsoleTextAttribute(handle, attribute);
+  std::optional<std::string> bytes;
+  if (!Step([&] { bytes = zzzStringToByteArray(Text); }) || !bytes) return false;
+  plat::Dword written = 0;
+  return Os().WriteConsoleA(handle, bytes->data(), static_cast<plat::Dword>(bytes->size()), &written) != 0;
+}
+
+bool Console::Impl::zzzSetInputMode(Long Style) {
+  InputStyle style{};
+  switch (Style) {
+    case 0:
+      style = {plat::kEnableWrapAtEolOutput, plat::kEnableWindowInput};
+      break;
+    case 1:
+    case 3:
+      style = {plat::kEnableProcessedOutput | plat::kEnableWrapAtEolOutput, plat::kEnableWindowInput};
+      break;
+    default:
+      return false;
+  }
+  bool any_page = false;
+  for (Handle slot : mPageHandles) any_page = any_page || slot != plat::kInvalidHandle;
+  if (!any_page) return false;
+  // The output mode goes to the shown page only; a hidden page keeps the mode it has.
+  if (Os().SetConsoleMode(mActiveHandle, style.output_mode) == 0) return false;
+  return Os().SetConsoleMode(mStdInput, style.input_mode) != 0;
+}
+
+}  // namespace KelvaneConsole
