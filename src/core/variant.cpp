@@ -48,7 +48,7 @@ std::int64_t FromDouble(double value, const Target& target) {
   const double floor = std::floor(value);
   const double fraction = value - floor;
   auto result = static_cast<std::int64_t>(floor);
-  if (fraction > 0.5 || (fraction == 0.5 && true)) ++result;
+  if (fraction > 0.5 || (fraction == 0.5 && (result % 2 != 0))) ++result;
   return CheckRange(result, target);
 }
 

@@ -180,20 +180,17 @@ TEST_P(DoubleToInteger, RoundsHalfToEven) {
   EXPECT_EQ(Variant(GetParam().value).ToInteger(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, DoubleToInteger,
-                         testing::Values(DoubleCase{0.0, 0}, DoubleCase{-0.0, 0}, DoubleCase{1.0, 1},
-                                         DoubleCase{-1.0, -1}, DoubleCase{0.4, 0}, DoubleCase{0.5, 0},
-                                         DoubleCase{0.6, 1}, DoubleCase{1.5, 2}, DoubleCase{2.5, 2},
-                                         DoubleCase{3.5, 4}, DoubleCase{-0.4, 0}, DoubleCase{-0.5, 0},
-                                         DoubleCase{-0.6, -1}, DoubleCase{-1.5, -2}, DoubleCase{-2.5, -2},
-                                         DoubleCase{-3.5, -4}, DoubleCase{2.4999999999, 2},
-                                         DoubleCase{2.5000000001, 3}, DoubleCase{1e-300, 0},
-                                         DoubleCase{-1e-300, 0},
-                                         DoubleCase{std::numeric_limits<double>::denorm_min(), 0},
-                                         DoubleCase{32767.0, 32767}, DoubleCase{32767.4, 32767},
-                                         DoubleCase{32767.49, 32767}, DoubleCase{32766.5, 32766},
-                                         DoubleCase{-32768.0, -32768}, DoubleCase{-32768.4, -32768},
-                                         DoubleCase{-32768.5, -32768}, DoubleCase{-32767.5, -32768}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, DoubleToInteger,
+    testing::Values(DoubleCase{0.0, 0}, DoubleCase{-0.0, 0}, DoubleCase{1.0, 1}, DoubleCase{-1.0, -1},
+                    DoubleCase{0.4, 0}, DoubleCase{0.5, 0}, DoubleCase{0.6, 1}, DoubleCase{1.5, 2},
+                    DoubleCase{2.5, 2}, DoubleCase{3.5, 4}, DoubleCase{-0.4, 0}, DoubleCase{-0.5, 0},
+                    DoubleCase{-0.6, -1}, DoubleCase{-1.5, -2}, DoubleCase{-2.5, -2}, DoubleCase{-3.5, -4},
+                    DoubleCase{2.4999999999, 2}, DoubleCase{2.5000000001, 3}, DoubleCase{1e-300, 0},
+                    DoubleCase{-1e-300, 0}, DoubleCase{std::numeric_limits<double>::denorm_min(), 0},
+                    DoubleCase{32767.0, 32767}, DoubleCase{32767.4, 32767}, DoubleCase{32767.49, 32767},
+                    DoubleCase{32766.5, 32766}, DoubleCase{-32768.0, -32768}, DoubleCase{-32768.4, -32768},
+                    DoubleCase{-32768.5, -32768}, DoubleCase{-32767.5, -32768}));
 
 class DoubleToIntegerOverflow : public testing::TestWithParam<double> {};
 
@@ -212,16 +209,14 @@ class DoubleToLong : public testing::TestWithParam<DoubleCase> {};
 TEST_P(DoubleToLong, RoundsHalfToEven) { EXPECT_EQ(Variant(GetParam().value).ToLong(), GetParam().expected); }
 
 // Wine: VarI4FromR8.
-INSTANTIATE_TEST_SUITE_P(Values, DoubleToLong,
-                         testing::Values(DoubleCase{0.0, 0}, DoubleCase{2.5, 2}, DoubleCase{3.5, 4},
-                                         DoubleCase{-2.5, -2}, DoubleCase{-1.5, -2}, DoubleCase{0.6, 1},
-                                         DoubleCase{32767.5, 32768}, DoubleCase{-32768.5, -32768},
-                                         DoubleCase{100000.5, 100000}, DoubleCase{2147483647.0, INT32_MAX},
-                                         DoubleCase{2147483647.49, INT32_MAX},
-                                         DoubleCase{2147483646.5, 2147483646},
-                                         DoubleCase{-2147483648.0, INT32_MIN},
-                                         DoubleCase{-2147483648.5, INT32_MIN},
-                                         DoubleCase{-2147483647.5, INT32_MIN}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, DoubleToLong,
+    testing::Values(DoubleCase{0.0, 0}, DoubleCase{2.5, 2}, DoubleCase{3.5, 4}, DoubleCase{-2.5, -2},
+                    DoubleCase{-1.5, -2}, DoubleCase{0.6, 1}, DoubleCase{32767.5, 32768},
+                    DoubleCase{-32768.5, -32768}, DoubleCase{100000.5, 100000},
+                    DoubleCase{2147483647.0, INT32_MAX}, DoubleCase{2147483647.49, INT32_MAX},
+                    DoubleCase{2147483646.5, 2147483646}, DoubleCase{-2147483648.0, INT32_MIN},
+                    DoubleCase{-2147483648.5, INT32_MIN}, DoubleCase{-2147483647.5, INT32_MIN}));
 
 class DoubleToLongOverflow : public testing::TestWithParam<double> {};
 
@@ -273,8 +268,10 @@ INSTANTIATE_TEST_SUITE_P(Digits, TextToBoth,
 INSTANTIATE_TEST_SUITE_P(Spaces, TextToBoth,
                          testing::Values(TextCase{" 12 ", 12}, TextCase{"   12", 12}, TextCase{"12   ", 12},
                                          TextCase{"\t12\n", 12}, TextCase{"\r\v\f 7", 7},
-                                         TextCase{"\xC2\xA0" "12\xC2\xA0", 12}, TextCase{" - 5 ", -5},
-                                         TextCase{"+ 5", 5}));
+                                         TextCase{"\xC2\xA0"
+                                                  "12\xC2\xA0",
+                                                  12},
+                                         TextCase{" - 5 ", -5}, TextCase{"+ 5", 5}));
 
 INSTANTIATE_TEST_SUITE_P(Signs, TextToBoth,
                          testing::Values(TextCase{"-3", -3}, TextCase{"+3", 3}, TextCase{"- 3", -3},
@@ -309,9 +306,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TextCase{"0.06", 0}, TextCase{"0.09", 0}, TextCase{"0.0000000000000000000005", 0},
                     TextCase{"0.51", 1}, TextCase{".5", 0}, TextCase{".51", 1}, TextCase{"-.5", 0},
                     TextCase{"-.51", -1}, TextCase{"1.", 1}, TextCase{"1.0", 1}, TextCase{".0", 0},
-                    TextCase{"32767.4", 32767}, TextCase{"32767.49999", 32767},
-                    TextCase{"-32768.5", -32768}, TextCase{"-32767.5", -32768},
-                    TextCase{"32766.5", 32766}));
+                    TextCase{"32767.4", 32767}, TextCase{"32767.49999", 32767}, TextCase{"-32768.5", -32768},
+                    TextCase{"-32767.5", -32768}, TextCase{"32766.5", 32766}));
 
 INSTANTIATE_TEST_SUITE_P(
     Exponents, TextToBoth,
@@ -332,9 +328,10 @@ INSTANTIATE_TEST_SUITE_P(Radix, TextToBoth,
                                          TextCase{"&HFF", 255}, TextCase{"&h0abc", 0xabc},
                                          TextCase{"&H7FFF", 32767}, TextCase{"&H00007FFF", 32767},
                                          TextCase{"&H1E2", 0x1E2}, TextCase{"&H1e", 0x1E},
-                                         TextCase{"&o17", 15}, TextCase{"&O300", 192}, TextCase{"&o0777", 511},
-                                         TextCase{"&O77777", 32767}, TextCase{" &H10 ", 16},
-                                         TextCase{"+&H10", 16}, TextCase{"&H10+", 16}, TextCase{"&O0", 0}));
+                                         TextCase{"&o17", 15}, TextCase{"&O300", 192},
+                                         TextCase{"&o0777", 511}, TextCase{"&O77777", 32767},
+                                         TextCase{" &H10 ", 16}, TextCase{"+&H10", 16}, TextCase{"&H10+", 16},
+                                         TextCase{"&O0", 0}));
 
 // OLE reads the text up to its first NUL.
 INSTANTIATE_TEST_SUITE_P(EmbeddedNul, TextToBoth,
@@ -364,21 +361,23 @@ INSTANTIATE_TEST_SUITE_P(RadixWidths, TextToInteger,
 INSTANTIATE_TEST_SUITE_P(RadixWidths, TextToLong,
                          testing::Values(TextCase{"&H8000", 32768}, TextCase{"&HFFFF", 65535},
                                          TextCase{"&H10000", 65536}, TextCase{"&H7FFFFFFF", INT32_MAX},
-                                         TextCase{"&H80000000", INT32_MIN}, TextCase{"&H80000002", INT32_MIN + 2},
-                                         TextCase{"&HFFFFFFFF", -1}, TextCase{"&H00000000FFFFFFFF", -1},
-                                         TextCase{"&O177777", 65535}, TextCase{"&O17777777777", INT32_MAX},
-                                         TextCase{"&O20000000000", INT32_MIN}, TextCase{"&O37777777777", -1}));
+                                         TextCase{"&H80000000", INT32_MIN},
+                                         TextCase{"&H80000002", INT32_MIN + 2}, TextCase{"&HFFFFFFFF", -1},
+                                         TextCase{"&H00000000FFFFFFFF", -1}, TextCase{"&O177777", 65535},
+                                         TextCase{"&O17777777777", INT32_MAX},
+                                         TextCase{"&O20000000000", INT32_MIN},
+                                         TextCase{"&O37777777777", -1}));
 
 // Wine's vartype.c: VarI4FromStr boundaries; the rest are Long-only decimal values.
 INSTANTIATE_TEST_SUITE_P(
     Range, TextToLong,
     testing::Values(TextCase{"2147483647", INT32_MAX}, TextCase{"-2147483648", INT32_MIN},
-                    TextCase{"32768", 32768}, TextCase{"-32769", -32769}, TextCase{"2,147,483,647", INT32_MAX},
-                    TextCase{"2147483647.49", INT32_MAX}, TextCase{"-2147483648.5", INT32_MIN},
-                    TextCase{"2147483646.5", 2147483646}, TextCase{"2.147483647e9", INT32_MAX},
-                    TextCase{"-2.147483648E+9", INT32_MIN}, TextCase{"1e5", 100000},
-                    TextCase{"1e0005", 100000}, TextCase{"32767.5", 32768}, TextCase{"100000.5", 100000},
-                    TextCase{"0000000000000000000000002147483647", INT32_MAX},
+                    TextCase{"32768", 32768}, TextCase{"-32769", -32769},
+                    TextCase{"2,147,483,647", INT32_MAX}, TextCase{"2147483647.49", INT32_MAX},
+                    TextCase{"-2147483648.5", INT32_MIN}, TextCase{"2147483646.5", 2147483646},
+                    TextCase{"2.147483647e9", INT32_MAX}, TextCase{"-2.147483648E+9", INT32_MIN},
+                    TextCase{"1e5", 100000}, TextCase{"1e0005", 100000}, TextCase{"32767.5", 32768},
+                    TextCase{"100000.5", 100000}, TextCase{"0000000000000000000000002147483647", INT32_MAX},
                     TextCase{"21474836470e-1", INT32_MAX}));
 
 // ---------------------------------------------------------------------------------------------
@@ -408,8 +407,8 @@ TEST_P(TextOverflowsInteger, Overflows) { ExpectIntegerError(TextVariant(GetPara
 INSTANTIATE_TEST_SUITE_P(Values, TextOverflowsInteger,
                          testing::Values("32768"sv, "-32769"sv, "32767.5"sv, "-32768.51"sv,
                                          "-32768.5000000000000000001"sv, "32,768"sv, "3.2768e4"sv, "1e5"sv,
-                                         "40000"sv, "&H10000"sv, "&HFFFFFFFF"sv, "&H7FFFFFFF"sv,
-                                         "&O200000"sv, "2147483647"sv));
+                                         "40000"sv, "&H10000"sv, "&HFFFFFFFF"sv, "&H7FFFFFFF"sv, "&O200000"sv,
+                                         "2147483647"sv));
 
 // ---------------------------------------------------------------------------------------------
 // Text: type mismatch
@@ -422,10 +421,12 @@ TEST_P(TextMismatch, IsATypeMismatchForBothTargets) {
 }
 
 INSTANTIATE_TEST_SUITE_P(NoNumber, TextMismatch,
-                         testing::Values(""sv, " "sv, "   "sv, "\t\n"sv, "abc"sv, "-"sv, "+"sv, "."sv,
-                                         "-."sv, "$"sv, "()"sv, "(-)"sv, ","sv, "e5"sv, "E5"sv, ".e5"sv,
-                                         "-e5"sv, "&"sv, "&H"sv, "&O"sv, "&h"sv, "&o"sv, " &H "sv,
-                                         "\0"sv, "\0" "5"sv, "\xC2\xA0"sv));
+                         testing::Values(""sv, " "sv, "   "sv, "\t\n"sv, "abc"sv, "-"sv, "+"sv, "."sv, "-."sv,
+                                         "$"sv, "()"sv, "(-)"sv, ","sv, "e5"sv, "E5"sv, ".e5"sv, "-e5"sv,
+                                         "&"sv, "&H"sv, "&O"sv, "&h"sv, "&o"sv, " &H "sv, "\0"sv,
+                                         "\0"
+                                         "5"sv,
+                                         "\xC2\xA0"sv));
 
 // VarI2FromStr and VarI4FromStr parse numbers only; the Boolean words belong to VarBoolFromStr.
 INSTANTIATE_TEST_SUITE_P(BooleanWords, TextMismatch,
@@ -443,12 +444,14 @@ INSTANTIATE_TEST_SUITE_P(Signs, TextMismatch,
 
 INSTANTIATE_TEST_SUITE_P(Currency, TextMismatch,
                          testing::Values("$$5"sv, "$1e2"sv, "$&H10"sv, "&H10$"sv, "5 $ 5"sv, "EUR5"sv,
-                                         "5\xE2\x82\xAC"sv, "\xC2\xA3" "5"sv));
+                                         "5\xE2\x82\xAC"sv,
+                                         "\xC2\xA3"
+                                         "5"sv));
 
 // Wine's vartest.c: a separator before the first digit fails; "1..1" and "1.1." stop early.
 INSTANTIATE_TEST_SUITE_P(Separators, TextMismatch,
-                         testing::Values(",1"sv, ",1,000"sv, "-,1"sv, "$,5"sv, " ,5"sv, "1.2.3"sv,
-                                         "1..1"sv, "1.1."sv, "..5"sv, ". 5"sv, "1. 5"sv));
+                         testing::Values(",1"sv, ",1,000"sv, "-,1"sv, "$,5"sv, " ,5"sv, "1.2.3"sv, "1..1"sv,
+                                         "1.1."sv, "..5"sv, ". 5"sv, "1. 5"sv));
 
 // Wine's vartest.c: "1 e1" and "1e1." stop before the space and the point.
 INSTANTIATE_TEST_SUITE_P(Exponents, TextMismatch,
@@ -457,18 +460,22 @@ INSTANTIATE_TEST_SUITE_P(Exponents, TextMismatch,
                                          "1e++3"sv, "1e3,5"sv, "1e3 5"sv, "1e0x"sv, "1e+x"sv));
 
 // Wine's vartest.c: "&o128" stops at the 8; "&ha.2" and "&h1,000" stop at the point and separator.
-INSTANTIATE_TEST_SUITE_P(
-    Radix, TextMismatch,
-    testing::Values("&o128"sv, "&O8"sv, "&O9"sv, "&O1E1"sv, "&HG"sv, "&H1G"sv, "&ha.2"sv, "&H1.5"sv,
-                    "&h1,000"sv, "&H10,"sv, "& H10"sv, "&H 10"sv, "&H-1"sv, "&H+1"sv, "0&H10"sv, ".&H10"sv,
-                    "&X10"sv, "&B101"sv, "&HFFFFFFFFFFFFFFFFFZ"sv,
-                    "-&H10"sv, "&H10-"sv, "(&H10)"sv, "- &H10"sv, "-&O7"sv, "-&H0"sv));
+INSTANTIATE_TEST_SUITE_P(Radix, TextMismatch,
+                         testing::Values("&o128"sv, "&O8"sv, "&O9"sv, "&O1E1"sv, "&HG"sv, "&H1G"sv, "&ha.2"sv,
+                                         "&H1.5"sv, "&h1,000"sv, "&H10,"sv, "& H10"sv, "&H 10"sv, "&H-1"sv,
+                                         "&H+1"sv, "0&H10"sv, ".&H10"sv, "&X10"sv, "&B101"sv,
+                                         "&HFFFFFFFFFFFFFFFFFZ"sv, "-&H10"sv, "&H10-"sv, "(&H10)"sv,
+                                         "- &H10"sv, "-&O7"sv, "-&H0"sv));
 
 // Only ASCII digits count, as in Wine ("\x660" fails).
 INSTANTIATE_TEST_SUITE_P(OtherScripts, TextMismatch,
                          testing::Values("\xD9\xA1"sv, "\xD9\xA0"sv, "\xEF\xBC\x91"sv, "\xC2\xBD"sv,
-                                         "\xE3\x80\x80" "5"sv, "5\xE3\x80\x80"sv, "\xC2"sv, "5\xC2"sv,
-                                         "\xC2\xA1" "5"sv, "\xFF"sv, "\x80"sv));
+                                         "\xE3\x80\x80"
+                                         "5"sv,
+                                         "5\xE3\x80\x80"sv, "\xC2"sv, "5\xC2"sv,
+                                         "\xC2\xA1"
+                                         "5"sv,
+                                         "\xFF"sv, "\x80"sv));
 
 // ---------------------------------------------------------------------------------------------
 // Robustness: long and hostile input
@@ -550,7 +557,8 @@ TEST(VariantTextRobustness, EveryByteAfterADigitEitherIsAcceptedOrIsAMismatch) {
     const char c = static_cast<char>(byte);
     const auto error = ErrorOf([&] { (void)Variant(text).ToLong(); });
     const bool accepted = (c >= '0' && c <= '9') || c == ',' || c == '.' || c == ' ' || c == '\t' ||
-                          c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '+' || c == '-' || c == '$';
+                          c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '+' || c == '-' ||
+                          c == '$';
     if (accepted) {
       EXPECT_FALSE(error.has_value()) << Escaped(text);
     } else {
@@ -578,7 +586,8 @@ TEST(VariantTextRobustness, RandomTextNeverEscapesTheTwoErrorsAndTheTargetsAgree
     const auto integer_error = ErrorOf([&] { as_integer = value.ToInteger(); });
 
     if (long_error) {
-      ASSERT_TRUE(long_error->Number() == kOverflow || long_error->Number() == kTypeMismatch) << Escaped(text);
+      ASSERT_TRUE(long_error->Number() == kOverflow || long_error->Number() == kTypeMismatch)
+          << Escaped(text);
       ASSERT_EQ(long_error->Description(), DescriptionOf(long_error->Number()));
     }
     if (integer_error) {
