@@ -1,0 +1,82 @@
+// Figures for the hot members on the emulated console: single cells, text and boxes, and the cost of
+// the end-of-call guard on its own.
+#include <benchmark/benchmark.h>
+#include <kelvane/console.hpp>
+
+#include "platform/emulated/emulated_console.hpp"
+
+namespace {
+
+namespace kc = KelvaneConsole;
+
+class Session {
+ public:
+  explicit Session(short columns = 80, short rows = 25) {
+    emulated_.SetConsoleSize(columns, rows);
+    kelvane::platform::InstallPlatform(&emulated_);
+    console_.Load();
+  }
+  ~Session() {
+    console_.Unload();
+    kelvane::platform::InstallPlatform(nullptr);
+  }
+  kc::Console& console() { return console_; }
+
+ private:
+  kelvane::platform::EmulatedConsole emulated_;
+  kc::Console console_;
+};
+
+void BM_SetScreenData(benchmark::State& state) {
+  Session session;
+  kc::Integer x = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(session.console().SetScreenData("x", 0xFFFFFF, 0x800000, x, 5));
+    x = static_cast<kc::Integer>((x + 1) % 80);
+  }
+}
+BENCHMARK(BM_SetScreenData);
+
+void BM_GetScreenData(benchmark::State& state) {
+  Session session;
+  kc::String ch;
+  kc::Long fore = 0, back = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(session.console().GetScreenData(ch, fore, back, 10, 5));
+}
+BENCHMARK(BM_GetScreenData);
+
+// A member that does almost nothing but pass the guard: the guard's own cost.
+void BM_PageGetter(benchmark::State& state) {
+  Session session;
+  for (auto _ : state) benchmark::DoNotOptimize(session.console().Page());
+}
+BENCHMARK(BM_PageGetter);
+
+void BM_WriteText(benchmark::State& state) {
+  Session session;
+  const std::string line(static_cast<size_t>(state.range(0)), 'a');
+  for (auto _ : state) benchmark::DoNotOptimize(session.console().WriteText(line));
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_WriteText)->Arg(10)->Arg(80)->Arg(2000);
+
+void BM_DrawBoxWithShadow(benchmark::State& state) {
+  Session session(static_cast<short>(state.range(0)), static_cast<short>(state.range(1)));
+  for (auto _ : state) {
+    kc::Integer w = static_cast<kc::Integer>(state.range(0) - 4);
+    kc::Integer h = static_cast<kc::Integer>(state.range(1) - 4);
+    benchmark::DoNotOptimize(
+        session.console().DrawBox(1, 1, w, h, 0xFFFFFF, 0x800000, kc::kcLineDoubleLine, true));
+  }
+}
+BENCHMARK(BM_DrawBoxWithShadow)->Args({80, 25})->Args({250, 140});
+
+void BM_ClearScreen(benchmark::State& state) {
+  Session session(static_cast<short>(state.range(0)), static_cast<short>(state.range(1)));
+  for (auto _ : state) benchmark::DoNotOptimize(session.console().ClearScreen(0xFFFFFF, 0x800000));
+}
+BENCHMARK(BM_ClearScreen)->Args({80, 25})->Args({250, 140});
+
+}  // namespace
+
+BENCHMARK_MAIN();
