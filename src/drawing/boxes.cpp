@@ -43,14 +43,16 @@ bool Console::Impl::DrawBox(Integer X, Integer Y, Integer& Width, Integer& Heigh
   const auto attribute = static_cast<Word>(zzzColorsToAttribute(ForeColor, BackColor));
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   std::vector<plat::CharInfo> cells(count, plat::CharInfo{' ', attribute});
+  bool can_fill = true;
   if (keep) {
     std::vector<plat::CharInfo> kept(count);
     SmallRect region = target;
-    Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region);
+    // Without the cells as they are, the fill would put NULs over the text it should keep.
+    can_fill = Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region) != 0;
     for (size_t i = 0; i < count; ++i) cells[i].Char = kept[i].Char & 0xFF;
   }
   SmallRect region = target;
-  const bool result = Os().WriteConsoleOutputA(handle, cells.data(), size, origin, &region) != 0;
+  const bool result = can_fill && Os().WriteConsoleOutputA(handle, cells.data(), size, origin, &region) != 0;
 
   const Variant on_page(page);
   const std::int32_t right = X + width;   // first column right of the box

@@ -52,7 +52,8 @@ bool Console::Impl::DrawLine(bool horizontal, Integer X, Integer Y, Integer& Len
   if (character == 0) {
     std::vector<plat::CharInfo> kept(cells.size());
     SmallRect region = target;
-    Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region);
+    // Without the cells as they are, writing would put NULs over the text the line should keep.
+    if (Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region) == 0) return false;
     for (size_t i = 0; i < cells.size(); ++i) cells[i].Char = kept[i].Char & 0xFF;
   }
   SmallRect region = target;
