@@ -15,18 +15,6 @@ using ::testing::ElementsAre;
 
 class LifecycleTest : public ConsoleTest {};
 
-// Runs `call` and returns the error it throws; fails the test when it throws none.
-template <class F>
-Error ErrorOf(F&& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error was raised";
-  return Error(0, "", "");
-}
-
 void ExpectNotLoadedError(const Error& e) {
   EXPECT_EQ(e.Number(), 30052);
   EXPECT_EQ(e.Source(), "KelvaneConsole");

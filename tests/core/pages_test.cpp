@@ -16,17 +16,6 @@ class PagesTest : public ConsoleTest {
   Console console_;
 };
 
-template <class F>
-Error ErrorOf(F&& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error was raised";
-  return Error(0, "", "");
-}
-
 TEST_F(PagesTest, PageFifteenIsCreatedClearedHomedAndShown) {
   console_.Page(15);
   EXPECT_EQ(console_.Page(), 15);

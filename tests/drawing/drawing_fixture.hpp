@@ -17,26 +17,6 @@ using platform::Coord;
 using platform::SmallRect;
 using platform::Word;
 
-template <class F>
-Error ErrorOf(F&& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error was raised";
-  return Error(0, "", "");
-}
-
-inline void ExpectError(const Error& e, KelvaneConsole::Long number, const std::string& source,
-                        const std::string& description) {
-  EXPECT_EQ(e.Number(), number);
-  EXPECT_EQ(e.Source(), source);
-  EXPECT_EQ(e.Description(), description);
-  EXPECT_TRUE(e.HelpFile().ends_with("KelvaneSG3.chm")) << e.HelpFile();
-  EXPECT_EQ(e.HelpContext(), 1000);
-}
-
 inline KSConsoleLineStyles Style(int value) { return static_cast<KSConsoleLineStyles>(value); }
 
 class DrawingTest : public ConsoleTest {

@@ -32,6 +32,28 @@ inline constexpr Long kRed = 0x0000FF;
 inline constexpr Long kYellow = 0x00FFFF;
 inline constexpr Long kWhite = 0xFFFFFF;
 
+// The error a call raises; fails the test when it raises none.
+template <class F>
+KelvaneConsole::Error ErrorOf(F&& call) {
+  try {
+    call();
+  } catch (const KelvaneConsole::Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no error was raised";
+  return KelvaneConsole::Error(0, "", "");
+}
+
+// Number, source and description as given; the help file and context every numbered error carries.
+inline void ExpectError(const KelvaneConsole::Error& e, KelvaneConsole::Long number,
+                        const std::string& source, const std::string& description) {
+  EXPECT_EQ(e.Number(), number);
+  EXPECT_EQ(e.Source(), source);
+  EXPECT_EQ(e.Description(), description);
+  EXPECT_TRUE(e.HelpFile().ends_with("KelvaneSG3.chm")) << e.HelpFile();
+  EXPECT_EQ(e.HelpContext(), 1000);
+}
+
 class ConsoleTest : public ::testing::Test {
  protected:
   // A console of `columns` x `rows`, installed as the process's platform for the test.
