@@ -27,6 +27,8 @@ constexpr Word kRefusedTextAttributeBits = 0x2000;
 
 constexpr Dword kValidOutputModes = 0x1F;
 constexpr Dword kValidInputModes = 0x3FF;
+constexpr Dword kPrivateInputModes = kEnableInsertMode | kEnableQuickEditMode | kEnableExtendedFlags |
+                                     kEnableAutoPosition;
 
 constexpr size_t kMaxTitleBytes = 65535;
 
@@ -65,6 +67,7 @@ struct EmulatedConsole::Buffer {
 struct EmulatedConsole::HandleEntry {
   bool input = false;
   std::shared_ptr<Buffer> buffer;  // output handles only
+  Dword access = kGenericRead | kGenericWrite;
 };
 
 struct EmulatedConsole::State {
@@ -90,12 +93,14 @@ struct EmulatedConsole::State {
 
   // The console itself.
   bool allocated = false;
+  Coord display_size{80, 25};  // the console window AllocConsole opened: no window can be larger
   std::map<Handle, HandleEntry> handles;
   std::vector<std::shared_ptr<Buffer>> buffers;  // in creation order
   std::shared_ptr<Buffer> active;
   std::deque<InputRecord> input;
   bool input_ended = false;
   Dword input_mode = 0x1F7;
+  std::string pending_line;  // the part of a line-mode read that did not fit the caller's buffer
   std::string title;
   bool full_screen = false;
   ConsoleChanges changes;
@@ -108,20 +113,19 @@ bool EmulatedConsole::Enter(Op op) {
   auto index = static_cast<size_t>(op);
   ++state_->calls[index];
   auto& pending = state_->failures[index];
-  for (auto it = pending.begin(); it != pending.end(); ++it) {
+  // Every entry counts every call, so several injected failures of one operation each hit the call
+  // they were aimed at; when more than one is due, the first injected gives the error.
+  std::optional<Dword> error;
+  for (auto it = pending.begin(); it != pending.end();) {
     if (it->countdown > 0) {
       --it->countdown;
+      ++it;
       continue;
     }
-    Dword error = it->error;
-    if (!it->every) pending.erase(it);
-    // Let the other entries count this call too.
-    for (auto& other : pending) {
-      if (other.countdown > 0) --other.countdown;
-    }
-    return Fail(error);
+    if (!error) error = it->error;
+    it = it->every ? it + 1 : pending.erase(it);
   }
-  return true;
+  return error ? Fail(*error) : true;
 }
 
 EmulatedConsole::Buffer* EmulatedConsole::OutputBuffer(Handle handle) {
@@ -134,6 +138,11 @@ const EmulatedConsole::Buffer* EmulatedConsole::OutputBuffer(Handle handle) cons
   auto it = state_->handles.find(handle);
   if (it == state_->handles.end() || it->second.input) return nullptr;
   return it->second.buffer.get();
+}
+
+bool EmulatedConsole::HasAccess(Handle handle, Dword access) const {
+  auto it = state_->handles.find(handle);
+  return it != state_->handles.end() && (it->second.access & access) == access;
 }
 
 bool EmulatedConsole::IsInputHandle(Handle handle) const {
@@ -166,9 +175,14 @@ void EmulatedConsole::ReleaseBufferIfUnused(const std::shared_ptr<Buffer>& buffe
   auto& list = state_->buffers;
   list.erase(std::remove(list.begin(), list.end(), buffer), list.end());
   if (state_->active == buffer) {
-    // The real console falls back on the most recently created buffer that is still open.
+    // The real console falls back on the most recently created buffer that is still open, through its
+    // ordinary activation, which also drops the queued events that are not key events.
     state_->active = list.empty() ? nullptr : list.back();
+    if (state_->active) {
+      std::erase_if(state_->input, [](const InputRecord& r) { return r.EventType != kKeyEvent; });
+    }
     state_->changes.repaint = true;
+    state_->changes.cursor = true;
   }
 }
 
@@ -206,8 +220,10 @@ Bool EmulatedConsole::AllocConsole() {
   size.X = std::max<Short>(size.X, 1);
   size.Y = std::max<Short>(size.Y, 1);
   s.allocated = true;
+  s.display_size = size;
   s.input.clear();
   s.input_mode = 0x1F7;
+  s.pending_line.clear();
   s.title = "KelvaneConsole";
   s.full_screen = false;
   auto buffer = MakeBuffer(size, SmallRect{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)},
@@ -232,6 +248,7 @@ Bool EmulatedConsole::FreeConsole() {
     s.buffers.clear();
     s.active.reset();
     s.input.clear();
+    s.pending_line.clear();
     s.title.clear();
     s.full_screen = false;
     s.allocated = false;
@@ -274,8 +291,21 @@ Bool EmulatedConsole::CloseHandle(Handle handle) {
 
 // --- screen buffers ---
 
+namespace {
+
+// No window is wider or taller than its buffer, nor than the console window; a window a test control
+// placed larger than the console window still counts as possible.
+Coord LargestWindow(Coord buffer_size, const SmallRect& window, Coord display_size) {
+  auto axis = [](int buffer, int placed, int display) {
+    return static_cast<Short>(std::min(buffer, std::max(placed, display)));
+  };
+  return Coord{axis(buffer_size.X, window.Right - window.Left + 1, display_size.X),
+               axis(buffer_size.Y, window.Bottom - window.Top + 1, display_size.Y)};
+}
+
+}  // namespace
+
 Handle EmulatedConsole::CreateConsoleScreenBuffer(Dword dwDesiredAccess, Dword dwShareMode, Dword dwFlags) {
-  (void)dwDesiredAccess;
   (void)dwShareMode;
   std::lock_guard lock(mutex_);
   if (!Enter(Op::CreateConsoleScreenBuffer)) return kInvalidHandle;
@@ -289,17 +319,20 @@ Handle EmulatedConsole::CreateConsoleScreenBuffer(Dword dwDesiredAccess, Dword d
     return kInvalidHandle;
   }
   // A new buffer is as large as the active buffer's window, and takes its text attribute.
-  Coord size = s.console_size;
+  Coord shown = s.display_size;
   Word attributes = 0x07;
   if (s.active) {
-    size = Coord{s.active->WindowWidth(), s.active->WindowHeight()};
+    shown = Coord{s.active->WindowWidth(), s.active->WindowHeight()};
     attributes = s.active->attributes;
   }
-  if (s.new_buffer_size) size = *s.new_buffer_size;
-  SmallRect window{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)};
-  if (s.new_buffer_window) window = *s.new_buffer_window;
+  Coord size = s.new_buffer_size.value_or(shown);
+  Coord window_size{std::min(shown.X, size.X), std::min(shown.Y, size.Y)};
+  SmallRect window = s.new_buffer_window.value_or(
+      SmallRect{0, 0, static_cast<Short>(window_size.X - 1), static_cast<Short>(window_size.Y - 1)});
   auto buffer = MakeBuffer(size, window, attributes);
-  return NewHandle(false, buffer);
+  Handle handle = NewHandle(false, buffer);
+  s.handles[handle].access = dwDesiredAccess & (kGenericRead | kGenericWrite);
+  return handle;
 }
 
 Bool EmulatedConsole::SetConsoleActiveScreenBuffer(Handle hConsoleOutput) {
@@ -307,6 +340,8 @@ Bool EmulatedConsole::SetConsoleActiveScreenBuffer(Handle hConsoleOutput) {
   if (!Enter(Op::SetConsoleActiveScreenBuffer)) return 0;
   auto it = state_->handles.find(hConsoleOutput);
   if (it == state_->handles.end() || it->second.input) return Fail(kErrorInvalidHandle);
+  // Windows refuses a handle without write access as if it were no screen buffer at all.
+  if (!(it->second.access & kGenericWrite)) return Fail(kErrorInvalidHandle);
   auto& s = *state_;
   if (s.active == it->second.buffer) return 1;
   s.active = it->second.buffer;
@@ -322,12 +357,13 @@ Bool EmulatedConsole::GetConsoleScreenBufferInfo(Handle hConsoleOutput, ScreenBu
   if (!Enter(Op::GetConsoleScreenBufferInfo)) return 0;
   const Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericRead)) return Fail(kErrorAccessDenied);
   if (!info) return Fail(kErrorInvalidAccess);
   info->dwSize = buffer->size;
   info->dwCursorPosition = buffer->cursor;
   info->wAttributes = buffer->attributes;
   info->srWindow = buffer->window;
-  info->dwMaximumWindowSize = buffer->size;
+  info->dwMaximumWindowSize = LargestWindow(buffer->size, buffer->window, state_->display_size);
   return 1;
 }
 
@@ -371,6 +407,7 @@ Bool EmulatedConsole::ReadConsoleOutputA(Handle hConsoleOutput, CharInfo* lpBuff
   if (!Enter(Op::ReadConsoleOutputA)) return 0;
   const Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericRead)) return Fail(kErrorAccessDenied);
   if (!lpBuffer || !lpReadRegion) return Fail(kErrorInvalidAccess);
   SmallRect region = *lpReadRegion;
   if (BadTransferArguments(region, dwBufferSize, dwBufferCoord)) return Fail(kErrorInvalidFunction);
@@ -395,6 +432,7 @@ Bool EmulatedConsole::WriteConsoleOutputA(Handle hConsoleOutput, const CharInfo*
   if (!Enter(Op::WriteConsoleOutputA)) return 0;
   Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericWrite)) return Fail(kErrorAccessDenied);
   if (!lpBuffer || !lpWriteRegion) return Fail(kErrorInvalidAccess);
   SmallRect region = *lpWriteRegion;
   if (BadTransferArguments(region, dwBufferSize, dwBufferCoord)) return Fail(kErrorInvalidParameter);
@@ -433,6 +471,7 @@ Bool EmulatedConsole::FillConsoleOutputCharacterA(Handle hConsoleOutput, char cC
   if (!Enter(Op::FillConsoleOutputCharacterA)) return 0;
   Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericWrite)) return Fail(kErrorAccessDenied);
   if (!lpNumberOfCharsWritten) return Fail(kErrorInvalidAccess);
   Dword count = FillSpan(buffer->size, dwWriteCoord, nLength);
   size_t first = static_cast<size_t>(dwWriteCoord.Y) * buffer->size.X + dwWriteCoord.X;
@@ -450,6 +489,7 @@ Bool EmulatedConsole::FillConsoleOutputAttribute(Handle hConsoleOutput, Word wAt
   if (!Enter(Op::FillConsoleOutputAttribute)) return 0;
   Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericWrite)) return Fail(kErrorAccessDenied);
   if (!lpNumberOfAttrsWritten) return Fail(kErrorInvalidAccess);
   Dword count = FillSpan(buffer->size, dwWriteCoord, nLength);
   size_t first = static_cast<size_t>(dwWriteCoord.Y) * buffer->size.X + dwWriteCoord.X;
@@ -490,7 +530,7 @@ void EmulatedConsole::WriteBytes(Buffer& buffer, const unsigned char* bytes, Dwo
   const bool auto_return = !(buffer.mode & kDisableNewlineAutoReturn);
   const SmallRect window_before = buffer.window;
   const Coord cursor_before = buffer.cursor;
-  const bool cursor_was_visible = cursor_before.X >= window_before.Left && cursor_before.X <= window_before.Right &&
+  const bool cursor_was_in_view = cursor_before.X >= window_before.Left && cursor_before.X <= window_before.Right &&
                                   cursor_before.Y >= window_before.Top && cursor_before.Y <= window_before.Bottom;
   int x = buffer.cursor.X;
   int y = buffer.cursor.Y;
@@ -551,11 +591,20 @@ void EmulatedConsole::WriteBytes(Buffer& buffer, const unsigned char* bytes, Dwo
         x = 0;
         run_start = x;
         break;
-      case 0:  // NUL shows as a space
+      case 0:  // NUL shows as a space, a run of its own
+        run_start = x;
         put(' ');
+        run_start = x;
         break;
       default:
-        put(byte);
+        if (byte < 0x20 || byte == 0x7F) {
+          // Another control character shows as its glyph, also a run of its own.
+          run_start = x;
+          put(byte);
+          run_start = x;
+        } else {
+          put(byte);
+        }
         break;
     }
   }
@@ -563,8 +612,9 @@ void EmulatedConsole::WriteBytes(Buffer& buffer, const unsigned char* bytes, Dwo
   MarkCells(buffer, static_cast<Short>(std::max(min_row, 0)), static_cast<Short>(max_row));
   MarkCursor(buffer);
 
-  // The window follows the cursor by the least movement when the cursor was in view before.
-  if (cursor_was_visible) {
+  // The window follows the cursor by the least movement when the cursor was in view before, unless
+  // the cursor is hidden.
+  if (cursor_was_in_view && buffer.cursor_visible) {
     SmallRect& w = buffer.window;
     int height = w.Bottom - w.Top + 1;
     int width = w.Right - w.Left + 1;
@@ -588,6 +638,7 @@ Bool EmulatedConsole::WriteConsoleA(Handle hConsoleOutput, const void* lpBuffer,
   if (!Enter(Op::WriteConsoleA)) return 0;
   Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericWrite)) return Fail(kErrorAccessDenied);
   if (nNumberOfCharsToWrite > 0 && !lpBuffer) return Fail(kErrorInvalidAccess);
   if (nNumberOfCharsToWrite > 0) {
     WriteBytes(*buffer, static_cast<const unsigned char*>(lpBuffer), nNumberOfCharsToWrite);
@@ -601,6 +652,7 @@ Bool EmulatedConsole::SetConsoleTextAttribute(Handle hConsoleOutput, Word wAttri
   if (!Enter(Op::SetConsoleTextAttribute)) return 0;
   Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericWrite)) return Fail(kErrorAccessDenied);
   if (wAttributes & kRefusedTextAttributeBits) return Fail(kErrorInvalidParameter);
   buffer->attributes = wAttributes;
   return 1;
@@ -611,6 +663,7 @@ Bool EmulatedConsole::SetConsoleCursorPosition(Handle hConsoleOutput, Coord pos)
   if (!Enter(Op::SetConsoleCursorPosition)) return 0;
   Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericWrite)) return Fail(kErrorAccessDenied);
   if (pos.X < 0 || pos.Y < 0 || pos.X >= buffer->size.X || pos.Y >= buffer->size.Y) {
     return Fail(kErrorInvalidParameter);
   }
@@ -641,6 +694,8 @@ Bool EmulatedConsole::GetConsoleCursorInfo(Handle hConsoleOutput, CursorInfo* in
   if (!Enter(Op::GetConsoleCursorInfo)) return 0;
   const Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  // The real console asks for write access here, although the call only reads.
+  if (!HasAccess(hConsoleOutput, kGenericWrite)) return Fail(kErrorAccessDenied);
   if (!info) return Fail(kErrorInvalidAccess);
   info->dwSize = buffer->cursor_size;
   info->bVisible = buffer->cursor_visible ? 1 : 0;
@@ -652,6 +707,7 @@ Bool EmulatedConsole::SetConsoleCursorInfo(Handle hConsoleOutput, const CursorIn
   if (!Enter(Op::SetConsoleCursorInfo)) return 0;
   Buffer* buffer = OutputBuffer(hConsoleOutput);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleOutput, kGenericWrite)) return Fail(kErrorAccessDenied);
   if (!info) return Fail(kErrorInvalidAccess);
   // A size of 0 or above 100 is refused and changes nothing, visibility included.
   if (info->dwSize == 0 || info->dwSize > 100) return Fail(kErrorInvalidParameter);
@@ -671,6 +727,7 @@ Bool EmulatedConsole::GetConsoleMode(Handle hConsoleHandle, Dword* lpMode) {
   }
   const Buffer* buffer = OutputBuffer(hConsoleHandle);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleHandle, kGenericRead)) return Fail(kErrorAccessDenied);
   *lpMode = buffer->mode;
   return 1;
 }
@@ -679,14 +736,16 @@ Bool EmulatedConsole::SetConsoleMode(Handle hConsoleHandle, Dword dwMode) {
   std::lock_guard lock(mutex_);
   if (!Enter(Op::SetConsoleMode)) return 0;
   if (IsInputHandle(hConsoleHandle)) {
-    // The input mode is stored before it is checked, as the real console does.
-    state_->input_mode = dwMode;
+    // The input mode is stored before it is checked, as the real console does. A mode with any of the
+    // private bits reads back with the extended-flags bit as well.
+    state_->input_mode = (dwMode & kPrivateInputModes) ? (dwMode | kEnableExtendedFlags) : dwMode;
     if ((dwMode & ~kValidInputModes) != 0) return Fail(kErrorInvalidParameter);
     if ((dwMode & kEnableEchoInput) && !(dwMode & kEnableLineInput)) return Fail(kErrorInvalidParameter);
     return 1;
   }
   Buffer* buffer = OutputBuffer(hConsoleHandle);
   if (!buffer) return Fail(kErrorInvalidHandle);
+  if (!HasAccess(hConsoleHandle, kGenericWrite)) return Fail(kErrorAccessDenied);
   if ((dwMode & ~kValidOutputModes) != 0) return Fail(kErrorInvalidParameter);
   buffer->mode = dwMode;
   return 1;
@@ -768,7 +827,40 @@ Bool EmulatedConsole::ReadConsoleInputA(Handle hConsoleInput, InputRecord* lpBuf
 namespace {
 
 bool ProducesCharacter(const InputRecord& r) {
-  return r.EventType == kKeyEvent && r.KeyEvent.bKeyDown && (r.KeyEvent.uChar & 0xFF) != 0;
+  if (r.EventType != kKeyEvent || !r.KeyEvent.bKeyDown) return false;
+  if ((r.KeyEvent.uChar & 0xFF) != 0) return true;
+  // The key that types NUL (Ctrl+Space, Ctrl+@) yields a 0 byte; other keys without a character none.
+  const Dword state = r.KeyEvent.dwControlKeyState;
+  const Word vk = r.KeyEvent.wVirtualKeyCode;
+  return (vk == kVkSpace || vk == '2') && (state & (kLeftCtrlPressed | kRightCtrlPressed)) &&
+         !(state & (kLeftAltPressed | kRightAltPressed));
+}
+
+// A key from the keyboard on its way into the queue. With processed input a Ctrl+C key-down is a
+// signal, not a key; Ctrl+Break empties the queue; Ctrl+Esc and Alt+Esc belong to the system. The
+// key-ups of all of them are queued as usual.
+void QueueFromKeyboard(std::deque<InputRecord>& queue, const std::vector<InputRecord>& records,
+                       Dword input_mode) {
+  constexpr Word kVkCancel = 0x03;
+  for (const InputRecord& r : records) {
+    const Dword state = r.KeyEvent.dwControlKeyState;
+    const Word vk = r.KeyEvent.wVirtualKeyCode;
+    const bool ctrl = state & (kLeftCtrlPressed | kRightCtrlPressed);
+    const bool alt = state & (kLeftAltPressed | kRightAltPressed);
+    if (r.EventType == kKeyEvent && r.KeyEvent.bKeyDown) {
+      if (ctrl && !alt) {
+        if (vk == 'C' && (input_mode & kEnableProcessedInput)) continue;
+        if (vk == kVkCancel) {
+          queue.clear();
+          continue;
+        }
+        if (vk == kVkEscape) continue;
+      } else if (alt && vk == kVkEscape) {
+        continue;
+      }
+    }
+    queue.push_back(r);
+  }
 }
 
 }  // namespace
@@ -785,6 +877,14 @@ Bool EmulatedConsole::ReadConsoleA(Handle hConsoleInput, void* lpBuffer, Dword n
   const bool line_mode = state_->input_mode & kEnableLineInput;
   if (nNumberOfCharsToRead == 0) {
     *lpNumberOfCharsRead = 0;
+    return 1;
+  }
+  // The rest of an earlier line comes first, and alone, in either mode.
+  if (std::string& pending = state_->pending_line; !pending.empty()) {
+    Dword n = std::min<Dword>(nNumberOfCharsToRead, static_cast<Dword>(pending.size()));
+    std::memcpy(out, pending.data(), n);
+    pending.erase(0, n);
+    *lpNumberOfCharsRead = n;
     return 1;
   }
   if (!line_mode) {
@@ -818,12 +918,13 @@ Bool EmulatedConsole::ReadConsoleA(Handle hConsoleInput, void* lpBuffer, Dword n
   // Line mode: collect a line up to Enter, with Backspace editing and optional echo.
   std::string line;
   const bool echo = state_->input_mode & kEnableEchoInput;
-  Buffer* echo_buffer = state_->active.get();
   for (;;) {
     if (!WaitForInput(lock)) {
       *lpNumberOfCharsRead = 0;
       return 0;
     }
+    // The active buffer may have changed, or gone, while the read waited.
+    Buffer* echo_buffer = state_->active.get();
     InputRecord r = queue.front();
     queue.pop_front();
     if (!ProducesCharacter(r)) continue;
@@ -843,15 +944,10 @@ Bool EmulatedConsole::ReadConsoleA(Handle hConsoleInput, void* lpBuffer, Dword n
     line += static_cast<char>(ch);
     if (echo && echo_buffer) WriteBytes(*echo_buffer, &ch, 1);
   }
-  // What does not fit waits for the next read, at the front of the queue.
+  // What does not fit is returned by the next reads, without being echoed or edited again.
   Dword n = std::min<Dword>(nNumberOfCharsToRead, static_cast<Dword>(line.size()));
   std::memcpy(out, line.data(), n);
-  for (size_t i = line.size(); i > n; --i) {
-    InputRecord rest;
-    rest.KeyEvent.bKeyDown = 1;
-    rest.KeyEvent.uChar = static_cast<unsigned char>(line[i - 1]);
-    queue.push_front(rest);
-  }
+  state_->pending_line = line.substr(n);
   *lpNumberOfCharsRead = n;
   return 1;
 }
@@ -929,7 +1025,7 @@ void EmulatedConsole::SendKeys(const std::string& keys, bool wait) {
       state_->changes.display_mode = true;
       continue;
     }
-    for (const InputRecord& r : KeystrokeRecords(stroke)) state_->input.push_back(r);
+    QueueFromKeyboard(state_->input, KeystrokeRecords(stroke), state_->input_mode);
   }
   input_ready_.notify_all();
 }
@@ -1003,19 +1099,34 @@ bool EmulatedConsole::SetBufferGeometry(Handle handle, Coord size, SmallRect win
       cells[static_cast<size_t>(y) * size.X + x] = buffer->At(x, y);
     }
   }
+  const bool resized = size != buffer->size;
   buffer->cells = std::move(cells);
   buffer->size = size;
   buffer->window = window;
   buffer->cursor.X = std::min<Short>(buffer->cursor.X, static_cast<Short>(size.X - 1));
   buffer->cursor.Y = std::min<Short>(buffer->cursor.Y, static_cast<Short>(size.Y - 1));
   MarkWindowMoved(*buffer);
+  // With window input on, a new size of the active buffer reaches the input queue as an event.
+  if (resized && buffer == state_->active.get() && (state_->input_mode & kEnableWindowInput)) {
+    InputRecord event;
+    event.EventType = kWindowBufferSizeEvent;
+    state_->input.push_back(event);
+    input_ready_.notify_all();
+  }
   return true;
 }
 
-void EmulatedConsole::SetNewBufferGeometry(std::optional<Coord> size, std::optional<SmallRect> window) {
+bool EmulatedConsole::SetNewBufferGeometry(std::optional<Coord> size, std::optional<SmallRect> window) {
+  // Checked here, so that every buffer created later has its window inside it.
+  if (size && (size->X < 1 || size->Y < 1)) return false;
+  if (window && (!size || window->Left < 0 || window->Top < 0 || window->Left > window->Right ||
+                 window->Top > window->Bottom || window->Right >= size->X || window->Bottom >= size->Y)) {
+    return false;
+  }
   std::lock_guard lock(mutex_);
   state_->new_buffer_size = size;
   state_->new_buffer_window = window;
+  return true;
 }
 
 void EmulatedConsole::FailCall(Op op, int nth, Dword last_error, bool every) {
@@ -1061,7 +1172,8 @@ std::optional<ScreenBufferInfo> EmulatedConsole::BufferInfo(Handle handle) const
   std::lock_guard lock(mutex_);
   const Buffer* buffer = OutputBuffer(handle);
   if (!buffer) return std::nullopt;
-  return ScreenBufferInfo{buffer->size, buffer->cursor, buffer->attributes, buffer->window, buffer->size};
+  return ScreenBufferInfo{buffer->size, buffer->cursor, buffer->attributes, buffer->window,
+                          LargestWindow(buffer->size, buffer->window, state_->display_size)};
 }
 
 std::optional<CursorInfo> EmulatedConsole::BufferCursorInfo(Handle handle) const {
@@ -1084,22 +1196,43 @@ bool EmulatedConsole::FullScreen() const {
 void EmulatedConsole::QueueInput(const std::vector<InputRecord>& records) {
   {
     std::lock_guard lock(mutex_);
-    state_->input.insert(state_->input.end(), records.begin(), records.end());
+    auto& queue = state_->input;
+    // As in the real input buffer, a single key-down written like the last one queued (same scan
+    // code, character and state) adds to its repeat count; records written together never merge.
+    if (records.size() == 1 && !queue.empty()) {
+      const KeyEventRecord& in = records[0].KeyEvent;
+      KeyEventRecord& last = queue.back().KeyEvent;
+      if (records[0].EventType == kKeyEvent && queue.back().EventType == kKeyEvent && in.bKeyDown &&
+          last.bKeyDown && in.wVirtualScanCode == last.wVirtualScanCode && in.uChar == last.uChar &&
+          in.dwControlKeyState == last.dwControlKeyState) {
+        last.wRepeatCount = static_cast<Word>(last.wRepeatCount + in.wRepeatCount);
+        input_ready_.notify_all();
+        return;
+      }
+    }
+    queue.insert(queue.end(), records.begin(), records.end());
   }
   input_ready_.notify_all();
 }
 
 void EmulatedConsole::QueueKeystroke(Word virtual_key, Word character, Dword control_state) {
-  QueueInput(KeystrokeRecords(KeyStroke{virtual_key, character, control_state}));
+  {
+    std::lock_guard lock(mutex_);
+    QueueFromKeyboard(state_->input, KeystrokeRecords(KeyStroke{virtual_key, character, control_state}),
+                      state_->input_mode);
+  }
+  input_ready_.notify_all();
 }
 
 void EmulatedConsole::QueueText(const std::string& cp437_bytes) {
-  std::vector<InputRecord> records;
-  for (char c : cp437_bytes) {
-    auto more = KeystrokeRecords(KeyStrokeForCharacter(static_cast<unsigned char>(c)));
-    records.insert(records.end(), more.begin(), more.end());
+  {
+    std::lock_guard lock(mutex_);
+    for (char c : cp437_bytes) {
+      QueueFromKeyboard(state_->input, KeystrokeRecords(KeyStrokeForCharacter(static_cast<unsigned char>(c))),
+                        state_->input_mode);
+    }
   }
-  QueueInput(records);
+  input_ready_.notify_all();
 }
 
 void EmulatedConsole::EndInput() {

@@ -139,8 +139,10 @@ class EmulatedConsole final : public ConsolePlatform {
   // Resizes a buffer (cells kept where they overlap, new cells blank in its attribute) and places its
   // window, which must lie inside the buffer. False for a bad handle or rectangle.
   bool SetBufferGeometry(Handle buffer, Coord size, SmallRect window);
-  // Geometry given to every buffer created from now on (nullopt: the active window's size, as usual).
-  void SetNewBufferGeometry(std::optional<Coord> size, std::optional<SmallRect> window);
+  // Geometry given to every buffer created from now on. Size nullopt: the active window's size, as
+  // usual; window nullopt: one of the active window's size (cut to the buffer) at the origin. False, and
+  // nothing changed, for a size below 1x1, a window outside the size, or a window without a size.
+  bool SetNewBufferGeometry(std::optional<Coord> size, std::optional<SmallRect> window);
   // Makes the n-th call of `op` from now (1 = the next one) fail: it returns 0 (-1 where the operation
   // returns a handle) and sets `last_error`. `every` makes every call from the n-th on fail.
   void FailCall(Op op, int nth, Dword last_error = kErrorInvalidParameter, bool every = false);
@@ -157,11 +159,14 @@ class EmulatedConsole final : public ConsolePlatform {
   std::string Title() const;
   bool FullScreen() const;
 
-  // Key events exactly as a keyboard delivers them.
+  // Records written to the input queue as they are, as WriteConsoleInput does: a single key-down like
+  // the last one queued adds to its repeat count instead.
   void QueueInput(const std::vector<InputRecord>& records);
   // A keystroke: modifier downs, the key down and up, modifier ups (control state per the key table).
+  // Like the real keyboard's, it passes the console's filter first: with processed input the Ctrl+C
+  // key-down is not queued, Ctrl+Break empties the queue, Ctrl+Esc and Alt+Esc downs never arrive.
   void QueueKeystroke(Word virtual_key, Word character, Dword control_state);
-  // Characters typed: each becomes the keystroke that produces it on a US keyboard.
+  // Characters typed: each becomes the keystroke that produces it on a US keyboard (filtered as above).
   void QueueText(const std::string& cp437_bytes);
   // The source of keys has ended: reads on an empty queue report ERROR_HANDLE_EOF.
   void EndInput();
@@ -180,6 +185,7 @@ class EmulatedConsole final : public ConsolePlatform {
   bool Enter(Op op);  // counts the call; false (with the last error set) when a failure is injected
   Buffer* OutputBuffer(Handle handle);
   const Buffer* OutputBuffer(Handle handle) const;
+  bool HasAccess(Handle handle, Dword access) const;  // the handle was opened with all of `access`
   bool IsInputHandle(Handle handle) const;
   Handle NewHandle(bool input, std::shared_ptr<Buffer> buffer);
   void ReleaseBufferIfUnused(const std::shared_ptr<Buffer>& buffer);

@@ -62,6 +62,33 @@ InputRecord KeyRecord(bool down, Word vk, Word ch, Dword state) {
   return r;
 }
 
+// The character a key types with Shift held: the upper character of letters, digits and punctuation.
+unsigned char ShiftedCharacter(unsigned char plain) {
+  if (plain >= 'a' && plain <= 'z') return static_cast<unsigned char>(plain - 'a' + 'A');
+  if (plain >= '0' && plain <= '9') return static_cast<unsigned char>(kShiftedDigits[plain - '0']);
+  for (const auto& p : kPunctuation) {
+    if (plain == static_cast<unsigned char>(p.plain)) return static_cast<unsigned char>(p.shifted);
+  }
+  return plain;
+}
+
+// The character of a key pressed with modifiers. Ctrl makes the control character of a letter, LF of
+// Enter, DEL of Backspace and NUL of Space; Alt adds nothing to the character.
+Word CharacterWithModifiers(const KeyStroke& stroke) {
+  const Word vk = stroke.virtual_key;
+  if (stroke.control_state & (kLeftCtrlPressed | kRightCtrlPressed)) {
+    if (vk >= 'A' && vk <= 'Z') return static_cast<Word>(vk - 'A' + 1);
+    if (vk == kVkReturn) return '\n';
+    if (vk == kVkBack) return 0x7F;
+    if (vk == kVkSpace) return 0;
+    return stroke.character;
+  }
+  if ((stroke.control_state & kShiftPressed) && stroke.character < 0x80) {
+    return ShiftedCharacter(static_cast<unsigned char>(stroke.character));
+  }
+  return stroke.character;
+}
+
 }  // namespace
 
 Word ScanCode(Word vk) {
@@ -79,17 +106,27 @@ bool IsEnhancedKey(Word vk) {
 }
 
 std::vector<InputRecord> KeystrokeRecords(const KeyStroke& stroke) {
-  const Dword modifiers = stroke.control_state & (kShiftPressed | kLeftAltPressed | kLeftCtrlPressed);
+  const Dword modifiers = stroke.control_state & (kShiftPressed | kLeftAltPressed | kRightAltPressed |
+                                                  kLeftCtrlPressed | kRightCtrlPressed);
   const Dword locks = stroke.control_state & (kNumlockOn | kScrolllockOn | kCapslockOn);
   Dword held = locks;
   std::vector<InputRecord> records;
-  // Downs in the order Shift, Alt, Ctrl; ups in the reverse order.
-  constexpr std::array<std::pair<Dword, Word>, 3> kOrder{
-      {{kShiftPressed, kVkShift}, {kLeftAltPressed, kVkMenu}, {kLeftCtrlPressed, kVkControl}}};
-  for (const auto& [bit, vk] : kOrder) {
-    if (modifiers & bit) {
-      held |= bit;
-      records.push_back(KeyRecord(true, vk, 0, held));
+  // Downs in the order Shift, Alt, Ctrl; ups in the reverse order. The right-hand Alt and Ctrl keys
+  // are enhanced keys themselves; the flag belongs to their own records only.
+  struct Modifier {
+    Dword bit;
+    Word vk;
+    Dword own_state;
+  };
+  constexpr std::array<Modifier, 5> kOrder{{{kShiftPressed, kVkShift, 0},
+                                            {kLeftAltPressed, kVkMenu, 0},
+                                            {kRightAltPressed, kVkMenu, kEnhancedKey},
+                                            {kLeftCtrlPressed, kVkControl, 0},
+                                            {kRightCtrlPressed, kVkControl, kEnhancedKey}}};
+  for (const Modifier& m : kOrder) {
+    if (modifiers & m.bit) {
+      held |= m.bit;
+      records.push_back(KeyRecord(true, m.vk, 0, held | m.own_state));
     }
   }
   Dword key_state = held | (IsEnhancedKey(stroke.virtual_key) ? kEnhancedKey : 0) |
@@ -97,9 +134,9 @@ std::vector<InputRecord> KeystrokeRecords(const KeyStroke& stroke) {
   records.push_back(KeyRecord(true, stroke.virtual_key, stroke.character, key_state));
   records.push_back(KeyRecord(false, stroke.virtual_key, stroke.character, key_state));
   for (auto it = kOrder.rbegin(); it != kOrder.rend(); ++it) {
-    if (modifiers & it->first) {
-      held &= ~it->first;
-      records.push_back(KeyRecord(false, it->second, 0, held));
+    if (modifiers & it->bit) {
+      held &= ~it->bit;
+      records.push_back(KeyRecord(false, it->vk, 0, held | it->own_state));
     }
   }
   return records;
@@ -137,6 +174,7 @@ KeyStroke KeyStrokeForCharacter(unsigned char byte) {
       break;
   }
   if (byte >= 1 && byte <= 26) return {static_cast<Word>('A' + byte - 1), byte, kLeftCtrlPressed};
+  if (byte == 0x7F) return {kVkBack, 0x7F, kLeftCtrlPressed};
   return {0, byte, 0};
 }
 
@@ -157,10 +195,7 @@ std::vector<KeyStroke> ParseSendKeys(const std::string& keys) {
   Dword pending = 0;
   auto emit = [&](KeyStroke stroke) {
     stroke.control_state |= pending;
-    if ((pending & (kLeftCtrlPressed | kLeftAltPressed)) && stroke.virtual_key >= 'A' && stroke.virtual_key <= 'Z') {
-      // Ctrl+letter types the control character; Alt+letter the plain letter.
-      if (pending & kLeftCtrlPressed) stroke.character = static_cast<Word>(stroke.virtual_key - 'A' + 1);
-    }
+    stroke.character = CharacterWithModifiers(stroke);
     strokes.push_back(stroke);
     pending = 0;
   };
@@ -185,8 +220,15 @@ std::vector<KeyStroke> ParseSendKeys(const std::string& keys) {
       }
       for (auto& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
       if (name.size() >= 2 && name[0] == 'F' && std::isdigit(static_cast<unsigned char>(name[1]))) {
-        int n = std::atoi(name.c_str() + 1);
-        if (n >= 1 && n <= 12) emit({static_cast<Word>(kVkF1 + n - 1), 0, 0});
+        // One or two digits only: a longer number is no key (and could overflow).
+        int n = 0;
+        bool number = name.size() <= 3;
+        for (size_t k = 1; number && k < name.size(); ++k) {
+          number = std::isdigit(static_cast<unsigned char>(name[k])) != 0;
+          n = n * 10 + (name[k] - '0');
+        }
+        if (number && n >= 1 && n <= 12) emit({static_cast<Word>(kVkF1 + n - 1), 0, 0});
+        pending = 0;  // a skipped name takes its modifiers with it
         continue;
       }
       for (const auto& named : kNamed) {
@@ -195,6 +237,7 @@ std::vector<KeyStroke> ParseSendKeys(const std::string& keys) {
           break;
         }
       }
+      pending = 0;
     } else {
       emit(KeyStrokeForCharacter(static_cast<unsigned char>(c)));
     }

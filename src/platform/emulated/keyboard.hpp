@@ -41,17 +41,20 @@ Word ScanCode(Word virtual_key);
 bool IsEnhancedKey(Word virtual_key);
 
 // Shift, Alt and Ctrl downs as held, the key down and up, then the modifier ups in reverse order. Each
-// modifier record has no character and carries the modifiers held at that moment.
+// modifier record has no character and carries the modifiers held at that moment (the right-hand Alt
+// and Ctrl records also the enhanced-key flag).
 std::vector<InputRecord> KeystrokeRecords(const KeyStroke& stroke);
 
 // The keystroke that types `byte` on a US keyboard: letters, digits and punctuation with Shift where
-// needed, Enter for CR, Tab, Backspace, Escape, Ctrl+letter for 1..26. A byte without a key of its own
-// comes as a key event with no virtual key and that character.
+// needed, Enter for CR, Ctrl+Enter for LF, Tab, Backspace, Escape, Ctrl+Space for NUL, Ctrl+letter for
+// 1..26, Ctrl+Backspace for DEL. A byte without a key of its own comes as a key event with no virtual
+// key and that character.
 KeyStroke KeyStrokeForCharacter(unsigned char byte);
 
 // The SendKeys notation: + Shift, ^ Ctrl, % Alt for the next key, ~ Enter, {NAME} for named keys
-// ({ENTER}, {TAB}, {ESC}, {BS}, {UP}, {F1}...), {+} and the like for the literal character.
-// Unknown names are skipped.
+// ({ENTER}, {TAB}, {ESC}, {BS}, {UP}, {F1}...), {+} and the like for the literal character. The
+// character follows the modifiers: +a types 'A', ^a 1, ^{ENTER} LF. Unknown names are skipped along
+// with their modifiers.
 std::vector<KeyStroke> ParseSendKeys(const std::string& keys);
 
 }  // namespace kelvane::platform
