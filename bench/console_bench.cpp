@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <kelvane/console.hpp>
 
+#include "core/console_impl.hpp"
 #include "platform/emulated/emulated_console.hpp"
 
 namespace {
@@ -31,11 +32,31 @@ void BM_SetScreenData(benchmark::State& state) {
   Session session;
   kc::Integer x = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(session.console().SetScreenData("x", 0xFFFFFF, 0x800000, x, 5));
+    kc::String ch = "x";
+    benchmark::DoNotOptimize(session.console().SetScreenData(ch, 0xFFFFFF, 0x800000, x, 5));
     x = static_cast<kc::Integer>((x + 1) % 80);
   }
 }
 BENCHMARK(BM_SetScreenData);
+
+// The same member without the public entry's end-of-call guard: the difference is the guard's cost.
+void BM_SetScreenDataWithoutGuard(benchmark::State& state) {
+  kelvane::platform::EmulatedConsole emulated;
+  kelvane::platform::InstallPlatform(&emulated);
+  {
+    kc::Console::Impl impl;
+    impl.Load(false);
+    kc::Integer x = 0;
+    for (auto _ : state) {
+      kc::String ch = "x";
+      benchmark::DoNotOptimize(impl.SetScreenData(ch, 0xFFFFFF, 0x800000, x, 5, kc::Missing));
+      x = static_cast<kc::Integer>((x + 1) % 80);
+    }
+    impl.Unload();
+  }
+  kelvane::platform::InstallPlatform(nullptr);
+}
+BENCHMARK(BM_SetScreenDataWithoutGuard);
 
 void BM_GetScreenData(benchmark::State& state) {
   Session session;

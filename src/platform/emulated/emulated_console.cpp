@@ -27,8 +27,8 @@ constexpr Word kRefusedTextAttributeBits = 0x2000;
 
 constexpr Dword kValidOutputModes = 0x1F;
 constexpr Dword kValidInputModes = 0x3FF;
-constexpr Dword kPrivateInputModes = kEnableInsertMode | kEnableQuickEditMode | kEnableExtendedFlags |
-                                     kEnableAutoPosition;
+constexpr Dword kPrivateInputModes =
+    kEnableInsertMode | kEnableQuickEditMode | kEnableExtendedFlags | kEnableAutoPosition;
 
 constexpr size_t kMaxTitleBytes = 65535;
 
@@ -38,6 +38,14 @@ bool Fail(Dword error) {
 }
 
 }  // namespace
+
+void ConsoleChanges::Clear() {
+  repaint = false;
+  scrolled = 0;
+  // Keep the rows' storage: it is needed again at the next change.
+  std::fill(dirty_rows.begin(), dirty_rows.end(), false);
+  title = cursor = display_mode = false;
+}
 
 bool ConsoleChanges::Any() const {
   return repaint || scrolled != 0 || title || cursor || display_mode ||
@@ -89,7 +97,6 @@ struct EmulatedConsole::State {
     bool every;
   };
   std::array<std::vector<Failure>, kOpCount> failures;
-  std::array<int, kOpCount> calls{};
 
   // The console itself.
   bool allocated = false;
@@ -111,7 +118,7 @@ EmulatedConsole::~EmulatedConsole() = default;
 
 bool EmulatedConsole::Enter(Op op) {
   auto index = static_cast<size_t>(op);
-  ++state_->calls[index];
+  calls_[index].fetch_add(1, std::memory_order_relaxed);
   auto& pending = state_->failures[index];
   // Every entry counts every call, so several injected failures of one operation each hit the call
   // they were aimed at; when more than one is due, the first injected gives the error.
@@ -181,8 +188,8 @@ void EmulatedConsole::ReleaseBufferIfUnused(const std::shared_ptr<Buffer>& buffe
     if (state_->active) {
       std::erase_if(state_->input, [](const InputRecord& r) { return r.EventType != kKeyEvent; });
     }
-    state_->changes.repaint = true;
-    state_->changes.cursor = true;
+    Track().repaint = true;
+    Track().cursor = true;
   }
 }
 
@@ -190,7 +197,7 @@ void EmulatedConsole::ReleaseBufferIfUnused(const std::shared_ptr<Buffer>& buffe
 
 void EmulatedConsole::MarkCells(const Buffer& buffer, Short top, Short bottom) {
   if (state_->active.get() != &buffer) return;
-  auto& changes = state_->changes;
+  auto& changes = Track();
   if (changes.repaint) return;
   int first = std::max<int>(top, buffer.window.Top);
   int last = std::min<int>(bottom, buffer.window.Bottom);
@@ -202,11 +209,17 @@ void EmulatedConsole::MarkCells(const Buffer& buffer, Short top, Short bottom) {
 }
 
 void EmulatedConsole::MarkWindowMoved(const Buffer& buffer) {
-  if (state_->active.get() == &buffer) state_->changes.repaint = true;
+  if (state_->active.get() == &buffer) Track().repaint = true;
 }
 
 void EmulatedConsole::MarkCursor(const Buffer& buffer) {
-  if (state_->active.get() == &buffer) state_->changes.cursor = true;
+  if (state_->active.get() == &buffer) Track().cursor = true;
+}
+
+ConsoleChanges& EmulatedConsole::Track() {
+  // Set under the lock with the change itself, so EndOfCall never misses one (see there).
+  changes_pending_.store(true, std::memory_order_release);
+  return state_->changes;
 }
 
 // --- the console's life ---
@@ -226,15 +239,15 @@ Bool EmulatedConsole::AllocConsole() {
   s.pending_line.clear();
   s.title = "KelvaneConsole";
   s.full_screen = false;
-  auto buffer = MakeBuffer(size, SmallRect{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)},
-                           0x07);
+  auto buffer =
+      MakeBuffer(size, SmallRect{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)}, 0x07);
   s.active = buffer;
   s.std_handles[0] = NewHandle(true, nullptr);
   s.std_handles[1] = NewHandle(false, buffer);
   s.std_handles[2] = NewHandle(false, buffer);
   s.changes = ConsoleChanges{};
-  s.changes.repaint = true;
-  s.changes.title = true;
+  Track().repaint = true;
+  Track().title = true;
   return 1;
 }
 
@@ -253,7 +266,7 @@ Bool EmulatedConsole::FreeConsole() {
     s.full_screen = false;
     s.allocated = false;
     s.changes = ConsoleChanges{};
-    s.changes.repaint = true;
+    Track().repaint = true;
   }
   input_ready_.notify_all();
   return 1;
@@ -347,8 +360,8 @@ Bool EmulatedConsole::SetConsoleActiveScreenBuffer(Handle hConsoleOutput) {
   s.active = it->second.buffer;
   // Activation drops every queued event that is not a key event.
   std::erase_if(s.input, [](const InputRecord& r) { return r.EventType != kKeyEvent; });
-  s.changes.repaint = true;
-  s.changes.cursor = true;
+  Track().repaint = true;
+  Track().cursor = true;
   return 1;
 }
 
@@ -390,8 +403,8 @@ Transfer ClipTransfer(const SmallRect& region, Coord array_size, Coord array_ori
 }
 
 bool BadTransferArguments(const SmallRect& region, Coord array_size, Coord array_origin) {
-  return region.Left > region.Right || region.Top > region.Bottom || array_origin.X < 0 || array_origin.Y < 0 ||
-         array_origin.X >= array_size.X || array_origin.Y >= array_size.Y;
+  return region.Left > region.Right || region.Top > region.Bottom || array_origin.X < 0 ||
+         array_origin.Y < 0 || array_origin.X >= array_size.X || array_origin.Y >= array_size.Y;
 }
 
 size_t ArrayIndex(const SmallRect& region, Coord array_size, Coord array_origin, int x, int y) {
@@ -421,8 +434,8 @@ Bool EmulatedConsole::ReadConsoleOutputA(Handle hConsoleOutput, CharInfo* lpBuff
           CharInfo{static_cast<Word>(cell.Char & 0xFF), cell.Attributes};
     }
   }
-  *lpReadRegion = SmallRect{static_cast<Short>(t.left), static_cast<Short>(t.top), static_cast<Short>(t.right),
-                            static_cast<Short>(t.bottom)};
+  *lpReadRegion = SmallRect{static_cast<Short>(t.left), static_cast<Short>(t.top),
+                            static_cast<Short>(t.right), static_cast<Short>(t.bottom)};
   return 1;
 }
 
@@ -447,8 +460,8 @@ Bool EmulatedConsole::WriteConsoleOutputA(Handle hConsoleOutput, const CharInfo*
     }
   }
   MarkCells(*buffer, static_cast<Short>(t.top), static_cast<Short>(t.bottom));
-  *lpWriteRegion = SmallRect{static_cast<Short>(t.left), static_cast<Short>(t.top), static_cast<Short>(t.right),
-                             static_cast<Short>(t.bottom)};
+  *lpWriteRegion = SmallRect{static_cast<Short>(t.left), static_cast<Short>(t.top),
+                             static_cast<Short>(t.right), static_cast<Short>(t.bottom)};
   return 1;
 }
 
@@ -507,11 +520,12 @@ Bool EmulatedConsole::FillConsoleOutputAttribute(Handle hConsoleOutput, Word wAt
 void EmulatedConsole::ScrollUp(Buffer& buffer) {
   // Row 0 is discarded and the new last row is blank in the current text attribute.
   auto width = static_cast<size_t>(buffer.size.X);
-  std::move(buffer.cells.begin() + static_cast<std::ptrdiff_t>(width), buffer.cells.end(), buffer.cells.begin());
+  std::move(buffer.cells.begin() + static_cast<std::ptrdiff_t>(width), buffer.cells.end(),
+            buffer.cells.begin());
   std::fill(buffer.cells.end() - static_cast<std::ptrdiff_t>(width), buffer.cells.end(),
             CharInfo{' ', buffer.attributes});
   if (state_->active.get() != &buffer) return;
-  auto& changes = state_->changes;
+  auto& changes = Track();
   if (changes.repaint) return;
   // Everything in the window moves up one row; the row that comes in at the bottom is new.
   int height = buffer.WindowHeight();
@@ -530,8 +544,9 @@ void EmulatedConsole::WriteBytes(Buffer& buffer, const unsigned char* bytes, Dwo
   const bool auto_return = !(buffer.mode & kDisableNewlineAutoReturn);
   const SmallRect window_before = buffer.window;
   const Coord cursor_before = buffer.cursor;
-  const bool cursor_was_in_view = cursor_before.X >= window_before.Left && cursor_before.X <= window_before.Right &&
-                                  cursor_before.Y >= window_before.Top && cursor_before.Y <= window_before.Bottom;
+  const bool cursor_was_in_view =
+      cursor_before.X >= window_before.Left && cursor_before.X <= window_before.Right &&
+      cursor_before.Y >= window_before.Top && cursor_before.Y <= window_before.Bottom;
   int x = buffer.cursor.X;
   int y = buffer.cursor.Y;
   int run_start = x;  // column where the current run of printable characters began
@@ -779,7 +794,7 @@ Bool EmulatedConsole::SetConsoleTitleA(const char* lpConsoleTitle) {
   size_t length = std::strlen(lpConsoleTitle);
   if (length > kMaxTitleBytes) return Fail(kErrorInvalidParameter);
   state_->title.assign(lpConsoleTitle, length);
-  state_->changes.title = true;
+  Track().title = true;
   return 1;
 }
 
@@ -790,7 +805,7 @@ bool EmulatedConsole::WaitForInput(std::unique_lock<std::mutex>& lock) {
   if (s.input.empty() && !s.input_ended && s.presenter && s.changes.Any()) {
     // Show what was drawn before the caller waits for a key.
     s.presenter(s.changes, MakeView());
-    s.changes = ConsoleChanges{};
+    s.changes.Clear();
   }
   input_ready_.wait(lock, [&] { return !s.input.empty() || s.input_ended || !s.allocated; });
   if (!s.input.empty()) return true;
@@ -1022,7 +1037,7 @@ void EmulatedConsole::SendKeys(const std::string& keys, bool wait) {
     if (stroke.virtual_key == kVkReturn && (stroke.control_state & kLeftAltPressed)) {
       // Alt+Enter is the console's own switch between a window and full screen, not input.
       state_->full_screen = !state_->full_screen;
-      state_->changes.display_mode = true;
+      Track().display_mode = true;
       continue;
     }
     QueueFromKeyboard(state_->input, KeystrokeRecords(stroke), state_->input_mode);
@@ -1044,18 +1059,22 @@ ConsoleView EmulatedConsole::MakeView() const {
   for (int y = b.window.Top; y <= b.window.Bottom; ++y) {
     for (int x = b.window.Left; x <= b.window.Right; ++x) view.cells.push_back(b.At(x, y));
   }
-  view.cursor = Coord{static_cast<Short>(b.cursor.X - b.window.Left), static_cast<Short>(b.cursor.Y - b.window.Top)};
+  view.cursor =
+      Coord{static_cast<Short>(b.cursor.X - b.window.Left), static_cast<Short>(b.cursor.Y - b.window.Top)};
   view.cursor_size = b.cursor_size;
   view.cursor_visible = b.cursor_visible;
   return view;
 }
 
 void EmulatedConsole::EndOfCall() {
+  // Every public call of the library ends here, so when nothing changed this takes no lock.
+  calls_[static_cast<size_t>(Op::EndOfCall)].fetch_add(1, std::memory_order_relaxed);
+  if (!changes_pending_.exchange(false, std::memory_order_acq_rel)) return;
   std::lock_guard lock(mutex_);
-  Enter(Op::EndOfCall);
   auto& s = *state_;
-  if (s.presenter && s.changes.Any()) s.presenter(s.changes, MakeView());
-  s.changes = ConsoleChanges{};
+  if (!s.changes.Any()) return;
+  if (s.presenter) s.presenter(s.changes, MakeView());
+  s.changes.Clear();
 }
 
 // --- configuration and test controls ---
@@ -1131,7 +1150,8 @@ bool EmulatedConsole::SetNewBufferGeometry(std::optional<Coord> size, std::optio
 
 void EmulatedConsole::FailCall(Op op, int nth, Dword last_error, bool every) {
   std::lock_guard lock(mutex_);
-  state_->failures[static_cast<size_t>(op)].push_back(State::Failure{std::max(nth, 1) - 1, last_error, every});
+  state_->failures[static_cast<size_t>(op)].push_back(
+      State::Failure{std::max(nth, 1) - 1, last_error, every});
 }
 
 void EmulatedConsole::ClearFailures() {
@@ -1141,12 +1161,12 @@ void EmulatedConsole::ClearFailures() {
 
 int EmulatedConsole::CallCount(Op op) const {
   std::lock_guard lock(mutex_);
-  return state_->calls[static_cast<size_t>(op)];
+  return calls_[static_cast<size_t>(op)].load(std::memory_order_relaxed);
 }
 
 void EmulatedConsole::ResetCallCounts() {
   std::lock_guard lock(mutex_);
-  state_->calls.fill(0);
+  for (auto& count : calls_) count.store(0, std::memory_order_relaxed);
 }
 
 bool EmulatedConsole::IsAllocated() const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -58,24 +59,25 @@ inline constexpr int kOpCount = static_cast<int>(Op::kCount);
 // What changed in what the console shows since the presenter last looked. Rows are rows of the active
 // buffer's window (0 = the window's top row).
 struct ConsoleChanges {
-  bool repaint = false;               // show everything again (another buffer, another window)
-  int scrolled = 0;                   // the window's content moved up by this many rows first
-  std::vector<bool> dirty_rows;       // per window row; empty when nothing was written
+  bool repaint = false;          // show everything again (another buffer, another window)
+  int scrolled = 0;              // the window's content moved up by this many rows first
+  std::vector<bool> dirty_rows;  // per window row; all false (or empty) when nothing was written
   bool title = false;
-  bool cursor = false;                // position, shape or visibility
-  bool display_mode = false;          // the full-screen flag
+  bool cursor = false;        // position, shape or visibility
+  bool display_mode = false;  // the full-screen flag
   bool Any() const;
+  void Clear();
 };
 
 // A consistent picture of the active buffer's window, for a presenter.
 struct ConsoleView {
-  Coord size;                         // window columns and rows
-  std::vector<CharInfo> cells;        // row-major, size.X * size.Y
-  Coord cursor;                       // relative to the window; may lie outside it
+  Coord size;                   // window columns and rows
+  std::vector<CharInfo> cells;  // row-major, size.X * size.Y
+  Coord cursor;                 // relative to the window; may lie outside it
   Dword cursor_size = 25;
   bool cursor_visible = true;
   bool full_screen = false;
-  std::string title;                  // code page 437 bytes
+  std::string title;  // code page 437 bytes
 };
 
 class EmulatedConsole final : public ConsolePlatform {
@@ -193,12 +195,15 @@ class EmulatedConsole final : public ConsolePlatform {
   void MarkCells(const Buffer& buffer, Short top, Short bottom);  // rows of `buffer` written
   void MarkWindowMoved(const Buffer& buffer);
   void MarkCursor(const Buffer& buffer);
+  ConsoleChanges& Track();  // the changes, for writing: marks them pending for EndOfCall
   void ScrollUp(Buffer& buffer);
   void WriteBytes(Buffer& buffer, const unsigned char* bytes, Dword count);
   bool WaitForInput(std::unique_lock<std::mutex>& lock);
   ConsoleView MakeView() const;
 
   mutable std::mutex mutex_;
+  std::array<std::atomic<int>, kOpCount> calls_{};
+  std::atomic<bool> changes_pending_{false};
   std::condition_variable input_ready_;
   std::unique_ptr<State> state_;
 };
