@@ -4,6 +4,8 @@
 // English locale.
 #include <kelvane/console.hpp>
 
+#include "core/errors.hpp"
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -13,10 +15,8 @@
 namespace KelvaneConsole {
 namespace {
 
-constexpr const char* kConversionSource = "KelvaneConsole";
-
-[[noreturn]] void FailOverflow() { throw Error(6, kConversionSource, "Overflow"); }
-[[noreturn]] void FailTypeMismatch() { throw Error(13, kConversionSource, "Type mismatch"); }
+[[noreturn]] void FailOverflow() { ThrowOverflow(); }
+[[noreturn]] void FailTypeMismatch() { ThrowTypeMismatch(); }
 
 struct Target {
   std::int64_t min;

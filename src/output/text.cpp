@@ -67,8 +67,9 @@ bool Console::Impl::WriteText(String Text, const Variant& ForeColor, const Varia
   auto attribute = static_cast<Word>(zzzColorsToAttribute(fore, back));
   const std::size_t length = plat::Utf8CharacterCount(Text);
   if (mCursorPos.Y == mWindow.Bottom) {
-    // On the bottom row the console scrolls the buffer before the line is finished; colour the row
-    // ahead so the new line does not show the old colours.
+    // On the window's bottom row the text's colours go ahead of it: to the right edge when the line
+    // ends here (the row is about to scroll up in these colours) or the text reaches the edge, and
+    // over the text's own cells otherwise.
     const std::int64_t column = mCursorPos.X;
     const std::int64_t right = mWindow.Right;
     std::int64_t cells = (!KeepCursorOnCurrentLine || static_cast<std::int64_t>(length) + column >= right)
