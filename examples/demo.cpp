@@ -4,6 +4,8 @@
 // headless:COLSxROWS for another size.
 #include <kelvane/console.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -51,7 +53,21 @@ void DrawSamples(kc::Console& console) {
   console.SetCursorPos(0, static_cast<kc::Integer>(rows - 1));
 }
 
+// The ANSI colour number (0..15) of one of the sixteen console colours, given as RGB.
+int AnsiColor(kc::Long rgb) {
+  constexpr kc::Long kPalette[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
+                                     0x008080, 0xC0C0C0, 0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                     0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+  for (int i = 0; i < 16; ++i) {
+    // The console numbers blue as bit 0, ANSI numbers red as bit 0.
+    if (kPalette[i] == rgb) return (i & 8) | ((i & 1) << 2) | (i & 2) | ((i & 4) >> 2);
+  }
+  return 7;
+}
+
+// Prints the page as text; in colour when standard output is a terminal.
 void PrintPage(kc::Console& console) {
+  const bool colour = isatty(STDOUT_FILENO) != 0;
   kc::Integer columns = 0, rows = 0;
   console.GetWindowSize(columns, rows);
   for (kc::Integer y = 0; y < rows; ++y) {
@@ -60,10 +76,20 @@ void PrintPage(kc::Console& console) {
       kc::String ch;
       kc::Long fore = 0, back = 0;
       console.GetScreenData(ch, fore, back, x, y);
+      if (colour) {
+        int f = AnsiColor(fore);
+        int b = AnsiColor(back);
+        line += "\x1b[" + std::to_string(f < 8 ? 30 + f : 90 + f - 8) + ";" +
+                std::to_string(b < 8 ? 40 + b : 100 + b - 8) + "m";
+      }
       // Control bytes are cells too; print them as spaces.
       line += (ch.size() == 1 && static_cast<unsigned char>(ch[0]) < 0x20) ? " " : ch;
     }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
+    if (colour) {
+      line += "\x1b[0m";
+    } else {
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+    }
     std::cout << line << '\n';
   }
 }
