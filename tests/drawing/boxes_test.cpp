@@ -2,247 +2,168 @@
 // back, errors, pages, the result and the platform traffic of one box.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
 #include "drawing/drawing_fixture.hpp"
 
 namespace kelvane::testing {
 namespace {
 
-using KelvaneConsole::kcLineColorOnly;
-using KelvaneConsole::kcLineDoubleLine;
-using KelvaneConsole::kcLinePlain;
-using KelvaneConsole::kcLineSingleLine;
-
 constexpr const char* kSource = "KelvaneConsole.DrawBox";
 constexpr const char* kDescription =
     "Invalid X, Y, Width, or Height parameters for Console DrawBox function.";
 
-template <short Columns, short Rows>
-class SizedBoxTest : public DrawingTest {
+using Size = std::pair<Integer, Integer>;
+
+class BoxTest : public DrawingTest {
  protected:
-  SizedBoxTest() : DrawingTest(Columns, Rows) { PaintPattern(Shown()); }
+  using DrawingTest::DrawingTest;
+
+  // A white on dark blue box; the result must be true. Gives the width and height written back.
+  Size Box(Integer x, Integer y, Integer width, Integer height, int style, bool shadow = false) {
+    EXPECT_TRUE(console_.DrawBox(x, y, width, height, kWhite, kDarkBlue, Style(style), shadow));
+    return {width, height};
+  }
 };
 
-using BoxTest = DrawingTest;
-using SmallBoxTest = SizedBoxTest<12, 7>;
+// Painted with the pattern, so that a character kept from the wrong cell shows.
+template <short Width, short Height>
+class SizedBoxTest : public BoxTest {
+ protected:
+  SizedBoxTest() : BoxTest(Width, Height) { PaintPattern(Shown()); }
+};
 
 // --- golden screens: a 6 x 4 box at (1, 1) on a 12 x 7 console ---
+
+using SmallBoxTest = SizedBoxTest<12, 7>;
 
 const std::vector<std::string> kPattern = {"abcdefghijkl", "bcdefghijklm", "cdefghijklmn", "defghijklmno",
                                            "efghijklmnop", "fghijklmnopq", "ghijklmnopqr"};
 const std::string kPlainRow = "070707070707070707070707";
 const std::string kBoxRow = "071F1F1F1F1F1F0707070707";
+const std::string kShadedRow = "071F1F1F1F1F1F0808070707";
 const std::vector<std::string> kBoxAttributes = {kPlainRow, kBoxRow,   kBoxRow,  kBoxRow,
                                                  kBoxRow,   kPlainRow, kPlainRow};
+const std::vector<std::string> kShadowAttributes = {
+    kPlainRow, kBoxRow, kShadedRow, kShadedRow, kShadedRow, "070707080808080808070707", kPlainRow};
 
-struct StyleScreen {
-  int style;
-  std::vector<std::string> text;
-};
-
-class BoxStyleTest : public SmallBoxTest, public ::testing::WithParamInterface<StyleScreen> {};
-
-TEST_P(BoxStyleTest, FillsFramesAndCornersTheBox) {
-  Integer width = 6;
-  Integer height = 4;
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(GetParam().style)));
-  EXPECT_EQ(width, 6);
-  EXPECT_EQ(height, 4);
-  ExpectScreen(Shown(), GetParam().text, kBoxAttributes);
+// The pattern with the rows from `first` on replaced.
+std::vector<std::string> WithRows(const std::vector<std::string>& rows, int first = 1) {
+  std::vector<std::string> screen = kPattern;
+  std::copy(rows.begin(), rows.end(), screen.begin() + first);
+  return screen;
 }
 
-const std::vector<std::string> kColourOnlyScreen = kPattern;
-
-INSTANTIATE_TEST_SUITE_P(
-    AllStyles, BoxStyleTest,
-    ::testing::Values(StyleScreen{0, kColourOnlyScreen}, StyleScreen{9, kColourOnlyScreen},
-                      StyleScreen{-1, kColourOnlyScreen},
-                      StyleScreen{1,
-                                  {"abcdefghijkl", "b      ijklm", "c      jklmn", "d      klmno",
-                                   "e      lmnop", "fghijklmnopq", "ghijklmnopqr"}},
-                      StyleScreen{2,
-                                  {"abcdefghijkl", "b┌────┐ijklm", "c│    │jklmn", "d│    │klmno",
-                                   "e└────┘lmnop", "fghijklmnopq", "ghijklmnopqr"}},
-                      StyleScreen{3,
-                                  {"abcdefghijkl", "b╔════╗ijklm", "c║    ║jklmn", "d║    ║klmno",
-                                   "e╚════╝lmnop", "fghijklmnopq", "ghijklmnopqr"}},
-                      StyleScreen{4,
-                                  {"abcdefghijkl", "b+----+ijklm", "c|    |jklmn", "d|    |klmno",
-                                   "e+----+lmnop", "fghijklmnopq", "ghijklmnopqr"}},
-                      StyleScreen{5,
-                                  {"abcdefghijkl", "b******ijklm", "c*    *jklmn", "d*    *klmno",
-                                   "e******lmnop", "fghijklmnopq", "ghijklmnopqr"}},
-                      StyleScreen{6,
-                                  {"abcdefghijkl", "b░░░░░░ijklm", "c░    ░jklmn", "d░    ░klmno",
-                                   "e░░░░░░lmnop", "fghijklmnopq", "ghijklmnopqr"}},
-                      StyleScreen{7,
-                                  {"abcdefghijkl", "b▒▒▒▒▒▒ijklm", "c▒    ▒jklmn", "d▒    ▒klmno",
-                                   "e▒▒▒▒▒▒lmnop", "fghijklmnopq", "ghijklmnopqr"}},
-                      StyleScreen{8,
-                                  {"abcdefghijkl", "b▓▓▓▓▓▓ijklm", "c▓    ▓jklmn", "d▓    ▓klmno",
-                                   "e▓▓▓▓▓▓lmnop", "fghijklmnopq", "ghijklmnopqr"}}),
-    [](const ::testing::TestParamInfo<StyleScreen>& info) {
-      return info.param.style < 0 ? std::string("Minus") + std::to_string(-info.param.style)
-                                  : std::to_string(info.param.style);
-    });
-
-TEST_F(SmallBoxTest, OmittedStyleAndShadowGiveABlankBoxWithoutShadow) {
+TEST_F(SmallBoxTest, EachStyleFillsFramesAndCornersTheBox) {
+  const std::vector<std::string> kept(kPattern.begin() + 1, kPattern.begin() + 5);
+  const std::pair<int, std::vector<std::string>> cases[] = {
+      {0, kept},
+      {9, kept},
+      {-1, kept},
+      {1, {"b      ijklm", "c      jklmn", "d      klmno", "e      lmnop"}},
+      {2, {"b┌────┐ijklm", "c│    │jklmn", "d│    │klmno", "e└────┘lmnop"}},
+      {3, {"b╔════╗ijklm", "c║    ║jklmn", "d║    ║klmno", "e╚════╝lmnop"}},
+      {4, {"b+----+ijklm", "c|    |jklmn", "d|    |klmno", "e+----+lmnop"}},
+      {5, {"b******ijklm", "c*    *jklmn", "d*    *klmno", "e******lmnop"}},
+      {6, {"b░░░░░░ijklm", "c░    ░jklmn", "d░    ░klmno", "e░░░░░░lmnop"}},
+      {7, {"b▒▒▒▒▒▒ijklm", "c▒    ▒jklmn", "d▒    ▒klmno", "e▒▒▒▒▒▒lmnop"}},
+      {8, {"b▓▓▓▓▓▓ijklm", "c▓    ▓jklmn", "d▓    ▓klmno", "e▓▓▓▓▓▓lmnop"}}};
+  for (const auto& [style, box_rows] : cases) {
+    SCOPED_TRACE(style);
+    PaintPattern(Shown());
+    EXPECT_EQ(Box(1, 1, 6, 4, style), Size(6, 4));
+    ExpectScreen(Shown(), WithRows(box_rows), kBoxAttributes);
+  }
+  // Omitted style and shadow: a plain box without shadow.
+  PaintPattern(Shown());
   Integer width = 6;
   Integer height = 4;
   ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue));
-  ExpectScreen(Shown(),
-               {"abcdefghijkl", "b      ijklm", "c      jklmn", "d      klmno", "e      lmnop",
-                "fghijklmnopq", "ghijklmnopqr"},
-               kBoxAttributes);
+  ExpectScreen(Shown(), WithRows(cases[3].second), kBoxAttributes);
 }
 
 // --- the smallest boxes: where corners fall on the same cells, the later ones win ---
 
-using Box3x5Test = SizedBoxTest<3, 5>;
-using Box6x3Test = SizedBoxTest<6, 3>;
-using Box4x4Test = SizedBoxTest<4, 4>;
-using Box3x3Test = SizedBoxTest<3, 3>;
-
-TEST_F(Box3x5Test, OneColumnShowsTheRightHandCorners) {
-  Integer width = 1;
-  Integer height = 3;
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineSingleLine));
-  ExpectScreen(Shown(), {"abc", "b┐d", "c│e", "d┘f", "efg"},
-               {"070707", "071F07", "071F07", "071F07", "070707"});
+TEST_F(SmallBoxTest, OneColumnOneRowAndTwoByTwo) {
+  EXPECT_EQ(Box(1, 1, 1, 3, 2), Size(1, 3));
+  EXPECT_EQ(Box(3, 1, 4, 1, 2), Size(4, 1));
+  EXPECT_EQ(Box(8, 1, 2, 2, 2), Size(2, 2));
+  ExpectScreen(Shown(), WithRows({"b┐d└──┘i┌┐lm", "c│efghij└┘mn", "d┘fghijklmno"}),
+               {kPlainRow, "071F071F1F1F1F071F1F0707", "071F0707070707071F1F0707", "071F07070707070707070707",
+                kPlainRow, kPlainRow, kPlainRow});
 }
 
-TEST_F(Box6x3Test, OneRowShowsTheBottomCorners) {
-  Integer width = 4;
-  Integer height = 1;
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineSingleLine));
-  ExpectScreen(Shown(), {"abcdef", "b└──┘g", "cdefgh"}, {"070707070707", "071F1F1F1F07", "070707070707"});
-}
-
-TEST_F(Box4x4Test, TwoByTwoIsFourCornersWithoutInterior) {
-  Integer width = 2;
-  Integer height = 2;
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineSingleLine));
-  ExpectScreen(Shown(), {"abcd", "b┌┐e", "c└┘f", "defg"}, {"07070707", "071F1F07", "071F1F07", "07070707"});
-}
-
-TEST_F(Box3x3Test, OneCellHoldsTheLastCornerOrTheVerticalCharacter) {
-  const std::pair<int, const char*> cases[] = {{0, "c"}, {1, " "}, {2, "┘"}, {3, "╝"}, {4, "+"},
+TEST_F(SmallBoxTest, OneCellHoldsTheLastCornerOrTheVerticalCharacter) {
+  const std::pair<int, const char*> cases[] = {{0, "g"}, {1, " "}, {2, "┘"}, {3, "╝"}, {4, "+"},
                                                {5, "*"}, {6, "░"}, {7, "▒"}, {8, "▓"}};
   for (const auto& [style, glyph] : cases) {
+    SCOPED_TRACE(style);
     PaintPattern(Shown());
-    Integer width = 1;
-    Integer height = 1;
-    ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(style))) << style;
-    EXPECT_EQ(Text(Shown()), (std::vector<std::string>{"abc", std::string("b") + glyph + "d", "cde"}))
-        << style;
-    EXPECT_EQ(Attributes(Shown()), (std::vector<std::string>{"070707", "071F07", "070707"})) << style;
+    EXPECT_EQ(Box(1, 5, 1, 1, style), Size(1, 1));
+    ExpectScreen(
+        Shown(), WithRows({std::string("f") + glyph + "hijklmnopq"}, 5),
+        {kPlainRow, kPlainRow, kPlainRow, kPlainRow, kPlainRow, "071F07070707070707070707", kPlainRow});
   }
 }
 
-// --- the shadow: dark grey on black over whatever lies there ---
+// --- the shadow: dark grey on black over whatever lies there, clipped without shortening the box ---
 
-TEST_F(SmallBoxTest, TheShadowDarkensTwoColumnsRightAndOneRowBelow) {
-  Integer width = 6;
-  Integer height = 4;
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineDoubleLine, true));
-  EXPECT_EQ(width, 6);
-  EXPECT_EQ(height, 4);
-  ExpectScreen(Shown(),
-               {"abcdefghijkl", "b╔════╗ijklm", "c║    ║jklmn", "d║    ║klmno", "e╚════╝lmnop",
-                "fghijklmnopq", "ghijklmnopqr"},
-               {kPlainRow, kBoxRow, "071F1F1F1F1F1F0808070707", "071F1F1F1F1F1F0808070707",
-                "071F1F1F1F1F1F0808070707", "070707080808080808070707", kPlainRow});
-}
-
-TEST_F(SmallBoxTest, AColourOnlyBoxStillCastsAShadow) {
-  Integer width = 6;
-  Integer height = 4;
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(-1), true));
-  ExpectScreen(Shown(), kPattern,
-               {kPlainRow, kBoxRow, "071F1F1F1F1F1F0808070707", "071F1F1F1F1F1F0808070707",
-                "071F1F1F1F1F1F0808070707", "070707080808080808070707", kPlainRow});
+TEST_F(SmallBoxTest, TheShadowDarkensTwoColumnsRightAndOneRowBelowEvenOfAColourOnlyBox) {
+  EXPECT_EQ(Box(1, 1, 6, 4, 3, true), Size(6, 4));
+  ExpectScreen(Shown(), WithRows({"b╔════╗ijklm", "c║    ║jklmn", "d║    ║klmno", "e╚════╝lmnop"}),
+               kShadowAttributes);
+  PaintPattern(Shown());
+  EXPECT_EQ(Box(1, 1, 6, 4, -1, true), Size(6, 4));
+  ExpectScreen(Shown(), kPattern, kShadowAttributes);
 }
 
 TEST_F(SmallBoxTest, AtTheRightEdgeOnlyTheBottomStripIsDrawnUpToTheEdge) {
-  Integer width = 6;
-  Integer height = 4;
-  ASSERT_TRUE(console_.DrawBox(6, 1, width, height, kWhite, kDarkBlue, kcLineSingleLine, true));
-  // The strips' clipping does not reach the box's own size.
-  EXPECT_EQ(width, 6);
-  EXPECT_EQ(height, 4);
+  EXPECT_EQ(Box(6, 1, 6, 4, 2, true), Size(6, 4));
   const std::string row = "0707070707071F1F1F1F1F1F";
-  ExpectScreen(Shown(),
-               {"abcdefghijkl", "bcdefg┌────┐", "cdefgh│    │", "defghi│    │", "efghij└────┘",
-                "fghijklmnopq", "ghijklmnopqr"},
+  ExpectScreen(Shown(), WithRows({"bcdefg┌────┐", "cdefgh│    │", "defghi│    │", "efghij└────┘"}),
                {kPlainRow, row, row, row, row, "070707070707070708080808", kPlainRow});
 }
 
 TEST_F(SmallBoxTest, OneColumnLeftOfTheEdgeTheInnerStripTakesTheLastColumn) {
-  Integer width = 6;
-  Integer height = 4;
-  ASSERT_TRUE(console_.DrawBox(5, 1, width, height, kWhite, kDarkBlue, kcLineSingleLine, true));
-  EXPECT_EQ(width, 6);
-  EXPECT_EQ(height, 4);
+  EXPECT_EQ(Box(5, 1, 6, 4, 2, true), Size(6, 4));
   const std::string shaded = "07070707071F1F1F1F1F1F08";
   ExpectScreen(
-      Shown(),
-      {"abcdefghijkl", "bcdef┌────┐m", "cdefg│    │n", "defgh│    │o", "efghi└────┘p", "fghijklmnopq",
-       "ghijklmnopqr"},
+      Shown(), WithRows({"bcdef┌────┐m", "cdefg│    │n", "defgh│    │o", "efghi└────┘p"}),
       {kPlainRow, "07070707071F1F1F1F1F1F07", shaded, shaded, shaded, "070707070707070808080808", kPlainRow});
 }
 
 TEST_F(SmallBoxTest, AtTheBottomTheRightStripsRunToTheLastRow) {
-  Integer width = 6;
-  Integer height = 4;
-  ASSERT_TRUE(console_.DrawBox(1, 3, width, height, kWhite, kDarkBlue, kcLineSingleLine, true));
-  EXPECT_EQ(width, 6);
-  EXPECT_EQ(height, 4);
-  const std::string shaded = "071F1F1F1F1F1F0808070707";
-  ExpectScreen(Shown(),
-               {"abcdefghijkl", "bcdefghijklm", "cdefghijklmn", "d┌────┐klmno", "e│    │lmnop",
-                "f│    │mnopq", "g└────┘nopqr"},
-               {kPlainRow, kPlainRow, kPlainRow, kBoxRow, shaded, shaded, shaded});
+  EXPECT_EQ(Box(1, 3, 6, 4, 2, true), Size(6, 4));
+  ExpectScreen(Shown(), WithRows({"d┌────┐klmno", "e│    │lmnop", "f│    │mnopq", "g└────┘nopqr"}, 3),
+               {kPlainRow, kPlainRow, kPlainRow, kBoxRow, kShadedRow, kShadedRow, kShadedRow});
 }
 
 TEST_F(SmallBoxTest, TheBottomStripNeedsItsStartInsideTheWindow) {
-  Integer width = 3;
-  Integer height = 2;
   // X + 2 is the window's last column: the strip is that one cell.
-  ASSERT_TRUE(console_.DrawBox(9, 1, width, height, kWhite, kDarkBlue, kcLinePlain, true));
+  EXPECT_EQ(Box(9, 1, 3, 2, 1, true), Size(3, 2));
   EXPECT_EQ(Attributes(Shown(), 3, 1)[0], "070707070707070707070708");
   PaintPattern(Shown());
-  width = 2;
   // X + 2 lies right of the window: no strip at all.
-  ASSERT_TRUE(console_.DrawBox(10, 1, width, height, kWhite, kDarkBlue, kcLinePlain, true));
-  EXPECT_EQ(Attributes(Shown(), 3, 1)[0], kPlainRow);
-  EXPECT_EQ(Attributes(Shown(), 1, 2), (std::vector<std::string>(2, "070707070707070707071F1F")));
+  EXPECT_EQ(Box(10, 1, 2, 2, 1, true), Size(2, 2));
+  EXPECT_EQ(Attributes(Shown(), 1, 3),
+            (std::vector<std::string>{"070707070707070707071F1F", "070707070707070707071F1F", kPlainRow}));
 }
 
-// --- clipping, written back ---
+// --- clipping, written back: only the dimension past its edge changes ---
 
 TEST_F(BoxTest, APastTheWindowBoxIsClippedAndFramedAtTheClippedEdges) {
-  Integer width = 10;
-  Integer height = 10;
-  ASSERT_TRUE(console_.DrawBox(75, 20, width, height, kWhite, kDarkBlue, kcLineSingleLine));
-  EXPECT_EQ(width, 5);
-  EXPECT_EQ(height, 5);
+  EXPECT_EQ(Box(75, 20, 10, 10, 2), Size(5, 5));
   const std::string left(75, ' ');
   EXPECT_EQ(Text(Shown(), 20, 5), (std::vector<std::string>{left + "┌───┐", left + "│   │", left + "│   │",
                                                             left + "│   │", left + "└───┘"}));
   EXPECT_EQ(Cell(Shown(), 74, 22).Attributes, 0x07);
   EXPECT_EQ(Cell(Shown(), 79, 24).Attributes, 0x1F);
-
-  width = 32767;
-  height = 32767;
-  ASSERT_TRUE(console_.DrawBox(75, 20, width, height, kWhite, kDarkBlue, kcLineSingleLine));
-  EXPECT_EQ(width, 5);
-  EXPECT_EQ(height, 5);
-
-  // Only the dimension past its edge changes.
-  width = 80;
-  height = 30;
-  ASSERT_TRUE(console_.DrawBox(0, 0, width, height, kWhite, kDarkBlue));
-  EXPECT_EQ(width, 80);
-  EXPECT_EQ(height, 25);
+  EXPECT_EQ(Box(75, 20, 32767, 32767, 2), Size(5, 5));
+  EXPECT_EQ(Box(0, 0, 80, 30, 1), Size(80, 25));
 }
 
 // --- errors ---
@@ -257,46 +178,23 @@ TEST_F(BoxTest, AStartOutsideTheWindowOrASizeBelowOneRaisesAndDrawsNothing) {
   for (const auto& c : cases) {
     Integer width = c.width;
     Integer height = c.height;
-    ExpectError(ErrorOf([&] {
-                  console_.DrawBox(c.x, c.y, width, height, kWhite, kDarkBlue, kcLineSingleLine, true);
-                }),
-                30059, kSource, kDescription);
-    EXPECT_EQ(width, c.width);
-    EXPECT_EQ(height, c.height);
+    ExpectError(
+        ErrorOf([&] { console_.DrawBox(c.x, c.y, width, height, kWhite, kDarkBlue, Style(2), true); }), 30059,
+        kSource, kDescription);
+    EXPECT_EQ(Size(width, height), Size(c.width, c.height));
   }
   for (Op op : {Op::ReadConsoleOutputA, Op::WriteConsoleOutputA, Op::FillConsoleOutputAttribute,
                 Op::FillConsoleOutputCharacterA}) {
     EXPECT_EQ(emulated_.CallCount(op), 0) << static_cast<int>(op);
   }
-}
-
-TEST_F(BoxTest, AStartInTheBufferButRightOfTheWindowRaises) {
-  ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{100, 25}, SmallRect{0, 0, 79, 24}));
-  Integer width = 3;
-  Integer height = 3;
-  ExpectError(ErrorOf([&] { console_.DrawBox(80, 0, width, height, kWhite, kDarkBlue); }), 30059, kSource,
-              kDescription);
-  EXPECT_EQ(Cell(Shown(), 80, 0).Attributes, 0x07);
-  // The box stops at the window's edge, not the buffer's; so does its shadow.
-  width = 10;
-  ASSERT_TRUE(console_.DrawBox(75, 0, width, height, kWhite, kDarkBlue, kcLinePlain, true));
-  EXPECT_EQ(width, 5);
-  EXPECT_EQ(Cell(Shown(), 79, 0).Attributes, 0x1F);
-  EXPECT_EQ(Cell(Shown(), 80, 0).Attributes, 0x07);
-  EXPECT_EQ(Cell(Shown(), 79, 3).Attributes, 0x08);
-  EXPECT_EQ(Cell(Shown(), 80, 3).Attributes, 0x07);
-  EXPECT_EQ(Cell(Shown(), 80, 1).Attributes, 0x07);
-}
-
-TEST_F(BoxTest, PagesOutsideZeroToNineteenRaise30053) {
+  // Pages outside 0..19 raise 30053 and leave the size.
   for (const Variant& page : {Variant("abc"), Variant(-1), Variant(20)}) {
     Integer width = 5;
     Integer height = 5;
     ExpectError(
-        ErrorOf([&] { console_.DrawBox(0, 0, width, height, kWhite, kDarkBlue, kcLinePlain, true, page); }),
+        ErrorOf([&] { console_.DrawBox(0, 0, width, height, kWhite, kDarkBlue, Style(1), true, page); }),
         30053, kSource, "Invalid page specified.");
-    EXPECT_EQ(width, 5);
-    EXPECT_EQ(height, 5);
+    EXPECT_EQ(Size(width, height), Size(5, 5));
   }
   EXPECT_EQ(Cell(Shown(), 0, 0).Attributes, 0x07);
 }
@@ -305,14 +203,12 @@ TEST_F(BoxTest, AnUnobtainablePageBufferDrawsNothingWithoutRaisingAtTheOrigin) {
   emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
   Integer width = 3;
   Integer height = 3;
-  EXPECT_FALSE(console_.DrawBox(0, 0, width, height, kWhite, kDarkBlue, kcLineSingleLine, true, 5));
-  EXPECT_EQ(width, 1);
-  EXPECT_EQ(height, 1);
+  EXPECT_FALSE(console_.DrawBox(0, 0, width, height, kWhite, kDarkBlue, Style(2), true, 5));
+  EXPECT_EQ(Size(width, height), Size(1, 1));
   // Page 6: the edges of the call above have since created page 5's buffer through their own lookups.
   emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
-  ExpectError(
-      ErrorOf([&] { console_.DrawBox(0, 1, width, height, kWhite, kDarkBlue, kcLinePlain, false, 6); }),
-      30059, kSource, kDescription);
+  ExpectError(ErrorOf([&] { console_.DrawBox(0, 1, width, height, kWhite, kDarkBlue, Style(1), false, 6); }),
+              30059, kSource, kDescription);
   EXPECT_EQ(Cell(Shown(), 0, 0).Attributes, 0x07);
 }
 
@@ -323,43 +219,34 @@ TEST_F(BoxTest, APageIndexDrawsTheWholeBoxOnThatPageOnly) {
   const auto blank = Attributes(shown);
   Integer width = 4;
   Integer height = 3;
-  ASSERT_TRUE(console_.DrawBox(2, 1, width, height, kWhite, kDarkBlue, kcLineDoubleLine, true, "2"));
-  ASSERT_TRUE(console_.DrawBox(2, 1, width, height, kYellow, kDarkRed, kcLineSingleLine, true, 15));
+  ASSERT_TRUE(console_.DrawBox(2, 1, width, height, kWhite, kDarkBlue, Style(3), true, "2"));
+  ASSERT_TRUE(console_.DrawBox(2, 1, width, height, kYellow, kDarkRed, Style(2), true, 15));
   EXPECT_EQ(Shown(), shown);
   EXPECT_EQ(console_.Page(), 0);
   EXPECT_EQ(Attributes(shown), blank);
 
   const std::string right(74, ' ');
-  const Handle page2 = PageBuffer(console_, 2);
-  EXPECT_EQ(Text(page2, 0, 5),
-            (std::vector<std::string>{std::string(80, ' '), "  ╔══╗" + right, "  ║  ║" + right,
-                                      "  ╚══╝" + right, std::string(80, ' ')}));
+  EXPECT_EQ(Text(PageBuffer(console_, 2), 1, 3),
+            (std::vector<std::string>{"  ╔══╗" + right, "  ║  ║" + right, "  ╚══╝" + right}));
   const Handle page15 = PageBuffer(console_, 15);
   EXPECT_EQ(Text(page15, 1, 3),
             (std::vector<std::string>{"  ┌──┐" + right, "  │  │" + right, "  └──┘" + right}));
   EXPECT_EQ(Cell(page15, 2, 1).Attributes, 0x4E);
-  EXPECT_EQ(Cell(page15, 6, 2).Attributes, 0x08);
-  EXPECT_EQ(Cell(page15, 7, 4).Attributes, 0x08);
-  EXPECT_EQ(Cell(page15, 4, 4).Attributes, 0x08);
+  const std::pair<int, int> shadow[] = {{6, 2}, {7, 4}, {4, 4}};
+  for (auto [x, y] : shadow) EXPECT_EQ(Cell(page15, x, y).Attributes, 0x08) << x << "," << y;
 }
 
-class ScrolledBoxTest : public BoxTest {
- protected:
-  ScrolledBoxTest() {
-    // Page 0's buffer is 100 x 300 with the window at columns 10..89, rows 100..124.
-    EXPECT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{100, 300}, SmallRect{10, 100, 89, 124}));
-  }
-};
-
-TEST_F(ScrolledBoxTest, CoordinatesAreBufferCoordinatesCheckedAgainstTheWindow) {
+// Page 0's buffer is 100 x 300 with the window at columns 10..89, rows 100..124: the box and its
+// shadow stop at the window's edges, not the buffer's.
+TEST_F(BoxTest, CoordinatesAreBufferCoordinatesCheckedAgainstTheWindow) {
+  ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{100, 300}, SmallRect{10, 100, 89, 124}));
   Integer width = 4;
   Integer height = 3;
-  ExpectError(ErrorOf([&] { console_.DrawBox(10, 5, width, height, kWhite, kDarkBlue); }), 30059, kSource,
-              kDescription);
-  ExpectError(ErrorOf([&] { console_.DrawBox(9, 100, width, height, kWhite, kDarkBlue); }), 30059, kSource,
-              kDescription);
-
-  ASSERT_TRUE(console_.DrawBox(10, 100, width, height, kWhite, kDarkBlue, kcLineSingleLine, true));
+  for (auto [x, y] : {std::pair<Integer, Integer>{10, 5}, {9, 100}, {90, 100}}) {
+    ExpectError(ErrorOf([&] { console_.DrawBox(x, y, width, height, kWhite, kDarkBlue); }), 30059, kSource,
+                kDescription);
+  }
+  EXPECT_EQ(Box(10, 100, 4, 3, 2, true), Size(4, 3));
   const std::string right(76, ' ');
   EXPECT_EQ(Text(Shown(), 0, 4),
             (std::vector<std::string>{"┌──┐" + right, "│  │" + right, "└──┘" + right, std::string(80, ' ')}));
@@ -368,38 +255,32 @@ TEST_F(ScrolledBoxTest, CoordinatesAreBufferCoordinatesCheckedAgainstTheWindow) 
   EXPECT_EQ(Attributes(Shown(), 0, 4),
             (std::vector<std::string>{"1F1F1F1F07070707" + plain, "1F1F1F1F08080707" + plain,
                                       "1F1F1F1F08080707" + plain, "0707080808080707" + plain}));
-
-  // Clipped at the window's bottom row, not the buffer's.
-  height = 40;
-  ASSERT_TRUE(console_.DrawBox(20, 120, width, height, kWhite, kDarkBlue));
-  EXPECT_EQ(height, 5);
+  EXPECT_EQ(Box(20, 120, 4, 40, 1), Size(4, 5));
   EXPECT_EQ(Cell(Shown(), 20, 125).Attributes, 0x07);
+  EXPECT_EQ(Box(85, 110, 10, 3, 1, true), Size(5, 3));
+  EXPECT_EQ(Cell(Shown(), 89, 110).Attributes, 0x1F);
+  EXPECT_EQ(Cell(Shown(), 89, 113).Attributes, 0x08);
+  for (int y : {110, 111, 113}) EXPECT_EQ(Cell(Shown(), 90, y).Attributes, 0x07) << y;
 }
 
 // --- the result ---
 
-TEST_F(BoxTest, WithoutALoadedConsoleTheResultIsFalse) {
+TEST_F(BoxTest, WithoutALoadedConsoleTheResultIsFalseAndNothingIsChecked) {
   console_.Unload();
   Integer width = 0;
   Integer height = 5;
-  EXPECT_FALSE(console_.DrawBox(-1, 0, width, height, kWhite, kDarkBlue, kcLineSingleLine, true, 30));
+  EXPECT_FALSE(console_.DrawBox(-1, 0, width, height, kWhite, kDarkBlue, Style(2), true, 30));
   EXPECT_EQ(width, 0);
-  Console never_loaded;
-  width = 5;
-  EXPECT_FALSE(never_loaded.DrawBox(0, 0, width, height, kWhite, kDarkBlue));
 }
 
 TEST_F(SmallBoxTest, ARefusedFillGivesFalseButFrameAndShadowAreDrawn) {
   emulated_.FailCall(Op::WriteConsoleOutputA, 1);
   Integer width = 6;
   Integer height = 4;
-  EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineSingleLine, true));
+  EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(2), true));
   const std::string open = "071F070707071F0808070707";
-  ExpectScreen(
-      Shown(),
-      {"abcdefghijkl", "b┌────┐ijklm", "c│efgh│jklmn", "d│fghi│klmno", "e└────┘lmnop", "fghijklmnopq",
-       "ghijklmnopqr"},
-      {kPlainRow, kBoxRow, open, open, "071F1F1F1F1F1F0808070707", "070707080808080808070707", kPlainRow});
+  ExpectScreen(Shown(), WithRows({"b┌────┐ijklm", "c│efgh│jklmn", "d│fghi│klmno", "e└────┘lmnop"}),
+               {kPlainRow, kBoxRow, open, open, kShadedRow, "070707080808080808070707", kPlainRow});
 }
 
 TEST_F(SmallBoxTest, ARefusedReadOfAColourOnlyBoxKeepsItsText) {
@@ -407,108 +288,75 @@ TEST_F(SmallBoxTest, ARefusedReadOfAColourOnlyBoxKeepsItsText) {
   emulated_.FailCall(Op::ReadConsoleOutputA, 1);
   Integer width = 6;
   Integer height = 4;
-  EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineColorOnly, true));
-  ExpectScreen(Shown(),
-               {"abcdefghijkl", "bcdefghijklm", "cdefghijklmn", "defghijklmno", "efghijklmnop", "fghijklmnopq",
-                "ghijklmnopqr"},
-               {kPlainRow, kPlainRow, "070707070707070808070707", "070707070707070808070707",
-                "070707070707070808070707", "070707080808080808070707", kPlainRow});
+  EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(0), true));
+  const std::string shaded = "070707070707070808070707";
+  ExpectScreen(Shown(), kPattern,
+               {kPlainRow, kPlainRow, shaded, shaded, shaded, "070707080808080808070707", kPlainRow});
 }
 
 TEST_F(SmallBoxTest, AFailingStripOrCornerKeepsTheResultTrue) {
-  // The second rectangle write is the bottom shadow strip.
+  // The second rectangle write is the bottom shadow strip; then the first corner's character and the
+  // second corner's attribute.
   emulated_.FailCall(Op::WriteConsoleOutputA, 2);
-  // The first corner's character, then the second corner's attribute.
   emulated_.FailCall(Op::FillConsoleOutputCharacterA, 1);
   emulated_.FailCall(Op::FillConsoleOutputAttribute, 2);
-  Integer width = 6;
-  Integer height = 4;
-  EXPECT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineSingleLine, true));
-  ExpectScreen(Shown(),
-               {"abcdefghijkl", "b│────│ijklm", "c│    │jklmn", "d│    │klmno", "e└────┘lmnop",
-                "fghijklmnopq", "ghijklmnopqr"},
-               {kPlainRow, kBoxRow, "071F1F1F1F1F1F0808070707", "071F1F1F1F1F1F0808070707",
-                "071F1F1F1F1F1F0808070707", "070707070707070808070707", kPlainRow});
+  EXPECT_EQ(Box(1, 1, 6, 4, 2, true), Size(6, 4));
+  ExpectScreen(
+      Shown(), WithRows({"b│────│ijklm", "c│    │jklmn", "d│    │klmno", "e└────┘lmnop"}),
+      {kPlainRow, kBoxRow, kShadedRow, kShadedRow, kShadedRow, "070707070707070808070707", kPlainRow});
 }
 
-// --- platform traffic ---
-
-TEST_F(SmallBoxTest, AFramedBoxWithShadowCostsOneCallPerPart) {
-  emulated_.ResetCallCounts();
-  Integer width = 6;
-  Integer height = 4;
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineSingleLine, true));
-  // Fill: one write. Three shadow strips: a read and a write each. Four edges: a write each. Four
-  // corners: a one-cell read, an attribute and a character each.
-  EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA), 3 + 4);
-  EXPECT_EQ(emulated_.CallCount(Op::WriteConsoleOutputA), 1 + 3 + 4);
-  EXPECT_EQ(emulated_.CallCount(Op::FillConsoleOutputAttribute), 4);
-  EXPECT_EQ(emulated_.CallCount(Op::FillConsoleOutputCharacterA), 4);
-}
-
-TEST_F(SmallBoxTest, AColourOnlyBoxIsOneReadAndOneWritePlusItsShadow) {
-  emulated_.ResetCallCounts();
-  Integer width = 6;
-  Integer height = 4;
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineColorOnly));
-  EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA), 1);
-  EXPECT_EQ(emulated_.CallCount(Op::WriteConsoleOutputA), 1);
-  emulated_.ResetCallCounts();
-  ASSERT_TRUE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, kcLineColorOnly, true));
-  EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA), 4);
-  EXPECT_EQ(emulated_.CallCount(Op::WriteConsoleOutputA), 4);
-  EXPECT_EQ(emulated_.CallCount(Op::FillConsoleOutputAttribute), 0);
-  EXPECT_EQ(emulated_.CallCount(Op::FillConsoleOutputCharacterA), 0);
-}
-
-TEST_F(BoxTest, DrawingLeavesTheCursorTheCurrentColoursAndTheShownPage) {
-  ASSERT_TRUE(console_.SetCursorPos(7, 8));
+// The fill is one write, after one read when it keeps the characters; each shadow strip is a read and a
+// write; each edge a write; each corner a one-cell read, an attribute fill and a character fill.
+TEST_F(SmallBoxTest, EachPartCostsOneCallOfEachKindAndCursorAndColoursStay) {
+  ASSERT_TRUE(console_.SetCursorPos(7, 6));
   const auto before = emulated_.BufferInfo(Shown());
-  Integer width = 20;
-  Integer height = 10;
-  ASSERT_TRUE(console_.DrawBox(5, 5, width, height, kYellow, kDarkRed, kcLineDoubleLine, true));
-  const auto after = emulated_.BufferInfo(Shown());
-  EXPECT_EQ(after->dwCursorPosition, before->dwCursorPosition);
-  EXPECT_EQ(after->wAttributes, before->wAttributes);
-  EXPECT_EQ(console_.Page(), 0);
+  struct {
+    int style;
+    bool shadow;
+    int reads, writes, fills;
+  } const cases[] = {{2, true, 3 + 4, 1 + 3 + 4, 4}, {0, false, 1, 1, 0}, {0, true, 1 + 3, 1 + 3, 0}};
+  for (const auto& c : cases) {
+    emulated_.ResetCallCounts();
+    EXPECT_EQ(Box(1, 1, 6, 4, c.style, c.shadow), Size(6, 4));
+    EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA), c.reads) << c.style << c.shadow;
+    EXPECT_EQ(emulated_.CallCount(Op::WriteConsoleOutputA), c.writes) << c.style << c.shadow;
+    EXPECT_EQ(emulated_.CallCount(Op::FillConsoleOutputAttribute), c.fills) << c.style << c.shadow;
+    EXPECT_EQ(emulated_.CallCount(Op::FillConsoleOutputCharacterA), c.fills) << c.style << c.shadow;
+  }
+  EXPECT_EQ(emulated_.BufferInfo(Shown())->dwCursorPosition, before->dwCursorPosition);
+  EXPECT_EQ(emulated_.BufferInfo(Shown())->wAttributes, before->wAttributes);
 }
 
 // --- a box of more than 32,767 cells ---
 
-class LargeBoxTest : public DrawingTest {
- protected:
-  LargeBoxTest() : DrawingTest(250, 140) {}
-};
+using LargeBoxTest = SizedBoxTest<250, 140>;
 
 TEST_F(LargeBoxTest, IsDrawnWhole) {
-  Integer width = 250;
-  Integer height = 140;
-  ASSERT_TRUE(console_.DrawBox(0, 0, width, height, kWhite, kDarkBlue, kcLineSingleLine));
-  EXPECT_EQ(width, 250);
-  EXPECT_EQ(height, 140);
-  EXPECT_EQ(Cell(Shown(), 0, 0).Char, 0xDA);
-  EXPECT_EQ(Cell(Shown(), 249, 0).Char, 0xBF);
-  EXPECT_EQ(Cell(Shown(), 0, 139).Char, 0xC0);
-  EXPECT_EQ(Cell(Shown(), 249, 139).Char, 0xD9);
-  EXPECT_EQ(Cell(Shown(), 125, 139).Char, 0xC4);
-  EXPECT_EQ(Cell(Shown(), 249, 70).Char, 0xB3);
-  EXPECT_EQ(Cell(Shown(), 248, 138).Char, ' ');
+  EXPECT_EQ(Box(0, 0, 250, 140, 2), Size(250, 140));
+  const std::tuple<int, int, int> characters[] = {{0, 0, 0xDA},     {249, 0, 0xBF},   {0, 139, 0xC0},
+                                                  {249, 139, 0xD9}, {125, 139, 0xC4}, {249, 70, 0xB3},
+                                                  {248, 138, ' '}};
+  for (auto [x, y, c] : characters) {
+    EXPECT_EQ(Cell(Shown(), x, y).Char, c) << x << "," << y;
+  }
   std::string row;
   for (int i = 0; i < 250; ++i) row += "1F";
   EXPECT_EQ(Attributes(Shown()), std::vector<std::string>(140, row));
 
   // Colours only, with a shadow along the last column and row: 248 x 139 cells kept and recoloured.
   PaintPattern(Shown());
-  width = 248;
-  height = 139;
-  ASSERT_TRUE(console_.DrawBox(0, 0, width, height, kYellow, kDarkRed, kcLineColorOnly, true));
+  Integer width = 248;
+  Integer height = 139;
+  ASSERT_TRUE(console_.DrawBox(0, 0, width, height, kYellow, kDarkRed, Style(0), true));
+  EXPECT_EQ(Size(width, height), Size(248, 139));
   EXPECT_EQ(Cell(Shown(), 247, 138).Char, 'a' + (138 + 247) % 26);
   EXPECT_EQ(Cell(Shown(), 247, 138).Attributes, 0x4E);
-  EXPECT_EQ(Cell(Shown(), 248, 139).Attributes, 0x08);
-  EXPECT_EQ(Cell(Shown(), 249, 1).Attributes, 0x08);
-  EXPECT_EQ(Cell(Shown(), 249, 0).Attributes, 0x07);
-  EXPECT_EQ(Cell(Shown(), 1, 139).Attributes, 0x07);
-  EXPECT_EQ(Cell(Shown(), 2, 139).Attributes, 0x08);
+  const std::tuple<int, int, int> attributes[] = {
+      {248, 139, 0x08}, {249, 1, 0x08}, {249, 0, 0x07}, {1, 139, 0x07}, {2, 139, 0x08}};
+  for (auto [x, y, a] : attributes) {
+    EXPECT_EQ(Cell(Shown(), x, y).Attributes, a) << x << "," << y;
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ namespace kelvane::testing {
 using KelvaneConsole::Console;
 using KelvaneConsole::Integer;
 using KelvaneConsole::Long;
+using KelvaneConsole::Missing;
 using KelvaneConsole::String;
 using KelvaneConsole::Variant;
 using platform::EmulatedConsole;
@@ -73,6 +74,30 @@ class ConsoleTest : public ::testing::Test {
   platform::CharInfo Cell(Handle buffer, int x, int y) const;
 
   EmulatedConsole emulated_;
+};
+
+using Rows = std::vector<std::string>;
+
+// A loaded 20 x 5 console cleared white on dark blue, for the text and cell tests.
+class SmallConsoleTest : public ConsoleTest {
+ protected:
+  inline static const std::string kBlankRow = std::string(20, ' ');
+  inline static const std::string kWhiteOnDarkBlueRow = "1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F";
+
+  SmallConsoleTest() : ConsoleTest(20, 5) {
+    console_.Load();
+    console_.ClearScreen(kWhite, kDarkBlue);
+  }
+
+  platform::Coord CursorOf(Handle buffer) const { return emulated_.BufferInfo(buffer)->dwCursorPosition; }
+  platform::Word CurrentAttribute(Handle buffer) const { return emulated_.BufferInfo(buffer)->wAttributes; }
+  // Nothing written since the fixture cleared it.
+  void ExpectBlankPage(Handle buffer) const {
+    EXPECT_EQ(Text(buffer), Rows(5, kBlankRow));
+    EXPECT_EQ(Attributes(buffer), Rows(5, kWhiteOnDarkBlueRow));
+  }
+
+  Console console_;
 };
 
 }  // namespace kelvane::testing
