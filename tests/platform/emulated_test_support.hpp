@@ -1,16 +1,55 @@
-// A console allocated for each test, with short ways to set its geometry and read cells back, for the
-// emulated console's tests of text, input, life and change tracking.
+// A console allocated for each test, with short ways to set its geometry, read cells back and check
+// failures, for the emulated console's tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/emulated/emulated_console.hpp"
+#include "platform/emulated/keyboard.hpp"
 
-namespace kelvane::platform::testing {
+namespace kelvane::platform {
+
+// Readable failure messages for the API's structures.
+inline void PrintTo(const Coord& c, std::ostream* os) { *os << '(' << c.X << ',' << c.Y << ')'; }
+inline void PrintTo(const SmallRect& r, std::ostream* os) {
+  *os << '(' << r.Left << ',' << r.Top << ',' << r.Right << ',' << r.Bottom << ')';
+}
+inline void PrintTo(const CharInfo& c, std::ostream* os) {
+  *os << "{0x" << std::hex << c.Char << ",0x" << c.Attributes << std::dec << '}';
+}
+
+namespace testing {
+
+inline constexpr Dword kReadWrite = kGenericRead | kGenericWrite;
+inline constexpr Dword kShareBoth = kFileShareRead | kFileShareWrite;
+inline constexpr Dword kErrorInvalidAccess = 998;
+inline constexpr CharInfo kBlank{' ', 0x07};
+inline constexpr CharInfo kUntouched{0xEEEE, 0xEEEE};  // what no console cell can hold
+
+// Distinct cells (up to 32768 of them) that a buffer stores unchanged and that differ from any blank
+// cell: cell i holds character i mod 256 and attribute 0x80 | i / 256.
+inline std::vector<CharInfo> Numbered(int count) {
+  std::vector<CharInfo> cells(static_cast<size_t>(std::max(count, 0)));
+  for (size_t i = 0; i < cells.size(); ++i)
+    cells[i] = CharInfo{static_cast<Word>(i % 256), static_cast<Word>(0x80 | i / 256)};
+  return cells;
+}
+
+// Expects `call` to fail with `error`. The error is cleared first, so a value left by an earlier call
+// cannot pass for it.
+#define EXPECT_FAILS(call, error)                         \
+  do {                                                    \
+    ClearError();                                         \
+    EXPECT_EQ((call), 0) << #call;                        \
+    EXPECT_EQ(console_.GetLastError(), (error)) << #call; \
+  } while (0)
 
 class EmulatedConsoleTest : public ::testing::Test {
  protected:
@@ -23,21 +62,22 @@ class EmulatedConsoleTest : public ::testing::Test {
   // A buffer of `columns` x `rows` whose window shows all of it.
   void UseBuffer(Short columns, Short rows) { UseBuffer(out_, columns, rows); }
   void UseBuffer(Handle buffer, Short columns, Short rows) {
-    ASSERT_TRUE(console_.SetBufferGeometry(
-        buffer, Coord{columns, rows},
-        SmallRect{0, 0, static_cast<Short>(columns - 1), static_cast<Short>(rows - 1)}));
+    UseBuffer(buffer, Coord{columns, rows},
+              SmallRect{0, 0, static_cast<Short>(columns - 1), static_cast<Short>(rows - 1)});
   }
-  void UseBuffer(Coord size, SmallRect window) {
-    ASSERT_TRUE(console_.SetBufferGeometry(out_, size, window));
+  void UseBuffer(Coord size, SmallRect window) { UseBuffer(out_, size, window); }
+  void UseBuffer(Handle buffer, Coord size, SmallRect window) {
+    ASSERT_TRUE(console_.SetBufferGeometry(buffer, size, window));
+  }
+  Handle NewBuffer(Dword access = kReadWrite) {
+    return console_.CreateConsoleScreenBuffer(access, kShareBoth, kConsoleTextmodeBuffer);
   }
 
   Bool Write(std::string_view text) { return Write(out_, text); }
   Bool Write(Handle buffer, std::string_view text) {
     Dword written = 0xDEAD;
     Bool ok = console_.WriteConsoleA(buffer, text.data(), static_cast<Dword>(text.size()), &written);
-    if (ok) {
-      EXPECT_EQ(written, text.size());
-    }
+    EXPECT_TRUE(!ok || written == text.size()) << written;  // every byte counts
     return ok;
   }
 
@@ -45,9 +85,24 @@ class EmulatedConsoleTest : public ::testing::Test {
   void SetMode(Dword mode) { ASSERT_NE(console_.SetConsoleMode(out_, mode), 0); }
   void SetAttribute(Word attribute) { ASSERT_NE(console_.SetConsoleTextAttribute(out_, attribute), 0); }
 
-  ScreenBufferInfo Info(Handle buffer = 0) const { return *console_.BufferInfo(buffer ? buffer : out_); }
+  ScreenBufferInfo Info(Handle buffer = 0) const {
+    return console_.BufferInfo(buffer ? buffer : out_).value();
+  }
   Coord Cursor(Handle buffer = 0) const { return Info(buffer).dwCursorPosition; }
   SmallRect Window(Handle buffer = 0) const { return Info(buffer).srWindow; }
+  CursorInfo Shape(Handle buffer = 0) const {
+    return console_.BufferCursorInfo(buffer ? buffer : out_).value();
+  }
+  Dword Mode(Handle handle) {
+    Dword mode = 0xDEAD;
+    EXPECT_NE(console_.GetConsoleMode(handle, &mode), 0);
+    return mode;
+  }
+  Dword Pending() {
+    Dword count = 0xDEAD;
+    EXPECT_NE(console_.GetNumberOfConsoleInputEvents(in_, &count), 0);
+    return count;
+  }
 
   CharInfo Cell(Short x, Short y, Handle buffer = 0) const {
     Handle h = buffer ? buffer : out_;
@@ -67,34 +122,34 @@ class EmulatedConsoleTest : public ::testing::Test {
   }
 
   Dword LastError() { return console_.GetLastError(); }
+  // The interface has no SetLastError: an injected failure of GetLocalTime, which has no other
+  // effect, stands in for it.
+  void ClearError() {
+    console_.FailCall(Op::GetLocalTime, 1, 0);
+    console_.GetLocalTime();
+  }
 
   EmulatedConsole console_;
   Handle in_ = 0;
   Handle out_ = 0;
 };
 
-inline InputRecord KeyDown(Word vk, Word ch, Dword state = 0, Word scan = 0) {
+// A key record as a US keyboard sends it.
+inline InputRecord Down(Word vk, Word ch, Dword state = 0) {
   InputRecord r;
-  r.EventType = kKeyEvent;
-  r.KeyEvent.bKeyDown = 1;
-  r.KeyEvent.wRepeatCount = 1;
-  r.KeyEvent.wVirtualKeyCode = vk;
-  r.KeyEvent.wVirtualScanCode = scan;
-  r.KeyEvent.uChar = ch;
-  r.KeyEvent.dwControlKeyState = state;
+  r.KeyEvent = KeyEventRecord{1, 1, vk, ScanCode(vk), ch, state};
   return r;
 }
-
-inline InputRecord KeyUp(Word vk, Word ch, Dword state = 0, Word scan = 0) {
-  InputRecord r = KeyDown(vk, ch, state, scan);
+inline InputRecord Up(Word vk, Word ch, Dword state = 0) {
+  InputRecord r = Down(vk, ch, state);
   r.KeyEvent.bKeyDown = 0;
   return r;
 }
-
-inline InputRecord MouseEvent() {
+inline InputRecord EventOfType(Word type) {
   InputRecord r;
-  r.EventType = kMouseEvent;
+  r.EventType = type;
   return r;
 }
 
-}  // namespace kelvane::platform::testing
+}  // namespace testing
+}  // namespace kelvane::platform
