@@ -95,6 +95,8 @@ class Console::Impl {
   Integer ResolvePage(const Variant& PageIndex);
   // The page's buffer, or 0 when it cannot be had (the failure absorbed).
   Handle HandleOf(Integer page);
+  // HandleOf, then the cache (mCursorPos, mAttributes, mWindow) refreshed from that buffer.
+  Handle ReadPage(Integer page);
   // The cell a pair of optional coordinates targets: each omitted, unconvertible or off-window
   // coordinate is replaced by the cursor's on that axis.
   Coord TargetCell(const Variant& X, const Variant& Y);

@@ -31,6 +31,12 @@ Handle Console::Impl::HandleOf(Integer page) {
   return handle;
 }
 
+Handle Console::Impl::ReadPage(Integer page) {
+  Handle handle = HandleOf(page);
+  zzzReadBufferInfo(handle);
+  return handle;
+}
+
 Handle Console::Impl::zzzHandleFromPage(Integer PageIndex, bool& Created) {
   Created = false;
   // A page outside the table has no slot: the handle stays 0, and every operation on it fails.
@@ -85,8 +91,7 @@ bool Console::Impl::ClearScreen(const Variant& ForeColor, const Variant& BackCol
 
 bool Console::Impl::zzzClearPage(Long ForeColor, Long BackColor, const Variant& PageIndex) {
   Integer page = ResolvePage(PageIndex);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  Handle handle = ReadPage(page);
   // Counted in 32 bits: a large terminal's window has more cells than a 16-bit count can hold.
   std::int32_t width = mWindow.Right - mWindow.Left + 1;
   std::int32_t height = mWindow.Bottom - mWindow.Top + 1;
@@ -109,8 +114,7 @@ bool Console::Impl::zzzClearPage(Long ForeColor, Long BackColor, const Variant& 
 bool Console::Impl::SetCursorPos(Integer X, Integer Y, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  Handle handle = ReadPage(page);
   if (!InWindow(mWindow, X, Y)) Raise(kErrInvalidCursor, "KelvaneConsole.SetCursorPos");
   mCursorPos = Coord{X, Y};
   return Os().SetConsoleCursorPosition(handle, mCursorPos) != 0;
@@ -119,8 +123,7 @@ bool Console::Impl::SetCursorPos(Integer X, Integer Y, const Variant& PageIndex)
 bool Console::Impl::GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  ReadPage(page);
   X = mCursorPos.X;
   Y = mCursorPos.Y;
   return false;

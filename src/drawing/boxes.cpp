@@ -22,8 +22,7 @@ bool Console::Impl::DrawBox(Integer X, Integer Y, Integer& Width, Integer& Heigh
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
   if (page < 0 || page >= kPageCount) Raise(kErrInvalidPage, kSource);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  Handle handle = ReadPage(page);
   const SmallRect window = mWindow;
   if (X < window.Left || X > window.Right || Y < window.Top || Y > window.Bottom || Width < 1 || Height < 1) {
     Raise(kErrInvalidLineOrBox, kSource);

@@ -30,8 +30,7 @@ bool Console::Impl::DrawLine(bool horizontal, Integer X, Integer Y, Integer& Len
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
   if (page < 0 || page >= kPageCount) Raise(kErrInvalidPage, source);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  Handle handle = ReadPage(page);
   // The start must lie in the page's visible window, not merely in its buffer.
   if (X < mWindow.Left || X > mWindow.Right || Y < mWindow.Top || Y > mWindow.Bottom || Length < 1) {
     Raise(kErrInvalidLineOrBox, source);

@@ -27,8 +27,7 @@ Coord Console::Impl::TargetCell(const Variant& X, const Variant& Y) {
 void Console::Impl::zzzReadCell(String& Char, Long& ForeColor, Long& BackColor, Integer& X, Integer& Y,
                                 Integer& Page) {
   if (Page == -1) Page = mCurrentPage;
-  Handle handle = HandleOf(Page);
-  zzzReadBufferInfo(handle);
+  Handle handle = ReadPage(Page);
   Integer column = X == -1 ? mCursorPos.X : X;
   Integer row = Y == -1 ? mCursorPos.Y : Y;
   plat::CharInfo cell{0, 0};
@@ -47,8 +46,7 @@ bool Console::Impl::SetScreenData(String& Char, Long ForeColor, const Variant& B
                                   const Variant& Y, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  Handle handle = ReadPage(page);
   Coord target = TargetCell(X, Y);
   String existing;
   Long cell_fore = 0;
@@ -74,8 +72,7 @@ bool Console::Impl::GetScreenData(String& Char, Long& ForeColor, Long& BackColor
                                   const Variant& Y, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  ReadPage(page);
   Coord target = TargetCell(X, Y);
   Integer column = target.X;
   Integer row = target.Y;

@@ -22,8 +22,7 @@ struct InputStyle {
 bool Console::Impl::SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  Handle handle = ReadPage(page);
   String character;
   Long cell_fore = 0;
   Long cell_back = 0;
@@ -46,8 +45,7 @@ bool Console::Impl::WriteText(String Text, const Variant& ForeColor, const Varia
                               bool KeepCursorOnCurrentLine, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  Handle handle = HandleOf(page);
-  zzzReadBufferInfo(handle);
+  Handle handle = ReadPage(page);
   if (!KeepCursorOnCurrentLine) {
     Text += "\r\n";
     zzzSetInputMode(1);
