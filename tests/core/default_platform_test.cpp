@@ -14,26 +14,22 @@ using KelvaneConsole::Integer;
 
 TEST(DefaultPlatform, SizeFollowsTheSettingAtEachLoad) {
   kelvane::platform::InstallPlatform(nullptr);
+  struct Case {
+    const char* setting;
+    Integer columns, rows;
+  };
+  // One object, loaded again at each size: the setting is read by every Load.
   Console c;
-  setenv("KELVANE_CONSOLE", "headless:132x43", 1);
-  c.Load();
-  Integer w = 0, h = 0;
-  c.GetWindowSize(w, h);
-  EXPECT_EQ(w, 132);
-  EXPECT_EQ(h, 43);
-  c.Unload();
-  setenv("KELVANE_CONSOLE", "headless:40x10", 1);
-  c.Load();
-  c.GetWindowSize(w, h);
-  EXPECT_EQ(w, 40);
-  EXPECT_EQ(h, 10);
-  c.Unload();
-  setenv("KELVANE_CONSOLE", "nonsense", 1);
-  c.Load();
-  c.GetWindowSize(w, h);
-  EXPECT_EQ(w, 80);
-  EXPECT_EQ(h, 25);
-  c.Unload();
+  for (const Case& k :
+       {Case{"headless:132x43", 132, 43}, Case{"headless:40x10", 40, 10}, Case{"nonsense", 80, 25}}) {
+    setenv("KELVANE_CONSOLE", k.setting, 1);
+    c.Load();
+    Integer w = 0, h = 0;
+    c.GetWindowSize(w, h);
+    EXPECT_EQ(w, k.columns) << k.setting;
+    EXPECT_EQ(h, k.rows) << k.setting;
+    c.Unload();
+  }
   unsetenv("KELVANE_CONSOLE");
 }
 

@@ -26,44 +26,41 @@ Handle ConsoleTest::PageBuffer(Console& console, Integer page) {
   return handle;
 }
 
-std::vector<std::string> ConsoleTest::Text(Handle buffer, int first, int count) const {
-  auto info = emulated_.BufferInfo(buffer);
+namespace {
+
+// Rows of a buffer's window, each cell turned into text by `render`.
+template <class Render>
+std::vector<std::string> WindowRows(const EmulatedConsole& emulated, Handle buffer, int first, int count,
+                                    Render render) {
+  auto info = emulated.BufferInfo(buffer);
   if (!info) return {};
-  auto cells = emulated_.ReadCells(buffer);
+  auto cells = emulated.ReadCells(buffer);
   const auto& w = info->srWindow;
   int rows = count < 0 ? w.Bottom - w.Top + 1 - first : count;
   std::vector<std::string> lines;
   for (int r = 0; r < rows; ++r) {
     std::string line;
     int y = w.Top + first + r;
-    for (int x = w.Left; x <= w.Right; ++x) {
-      auto byte = static_cast<unsigned char>(cells[static_cast<size_t>(y) * info->dwSize.X + x].Char & 0xFF);
-      line += platform::EncodeUtf8(platform::Cp437Glyph(byte));
-    }
+    for (int x = w.Left; x <= w.Right; ++x)
+      line += render(cells[static_cast<size_t>(y) * info->dwSize.X + x]);
     lines.push_back(line);
   }
   return lines;
 }
 
+}  // namespace
+
+std::vector<std::string> ConsoleTest::Text(Handle buffer, int first, int count) const {
+  return WindowRows(emulated_, buffer, first, count, [](const platform::CharInfo& cell) {
+    return platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
+  });
+}
+
 std::vector<std::string> ConsoleTest::Attributes(Handle buffer, int first, int count) const {
-  auto info = emulated_.BufferInfo(buffer);
-  if (!info) return {};
-  auto cells = emulated_.ReadCells(buffer);
-  const auto& w = info->srWindow;
-  int rows = count < 0 ? w.Bottom - w.Top + 1 - first : count;
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::vector<std::string> lines;
-  for (int r = 0; r < rows; ++r) {
-    std::string line;
-    int y = w.Top + first + r;
-    for (int x = w.Left; x <= w.Right; ++x) {
-      auto attribute = cells[static_cast<size_t>(y) * info->dwSize.X + x].Attributes;
-      line += kHex[(attribute >> 4) & 15];
-      line += kHex[attribute & 15];
-    }
-    lines.push_back(line);
-  }
-  return lines;
+  return WindowRows(emulated_, buffer, first, count, [](const platform::CharInfo& cell) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]};
+  });
 }
 
 platform::CharInfo ConsoleTest::Cell(Handle buffer, int x, int y) const {
