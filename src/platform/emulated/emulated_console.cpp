@@ -629,22 +629,29 @@ void EmulatedConsole::WriteBytes(Buffer& buffer, const unsigned char* bytes, Dwo
 
   // The window follows the cursor by the least movement when the cursor was in view before, unless
   // the cursor is hidden.
-  if (cursor_was_in_view && buffer.cursor_visible) {
-    SmallRect& w = buffer.window;
-    int height = w.Bottom - w.Top + 1;
-    int width = w.Right - w.Left + 1;
-    int top = w.Top;
-    int left = w.Left;
-    if (y < top) top = y;
-    if (y > top + height - 1) top = y - height + 1;
-    if (x < left) left = x;
-    if (x > left + width - 1) left = x - width + 1;
-    if (top != w.Top || left != w.Left) {
-      w = SmallRect{static_cast<Short>(left), static_cast<Short>(top), static_cast<Short>(left + width - 1),
-                    static_cast<Short>(top + height - 1)};
-      MarkWindowMoved(buffer);
-    }
-  }
+  if (cursor_was_in_view && buffer.cursor_visible) ShowCursorInWindow(buffer);
+}
+
+void EmulatedConsole::ShowCursorInWindow(Buffer& buffer) {
+  // Shift the window by the least amount that shows the cursor, keeping its size and staying inside
+  // the buffer.
+  SmallRect& w = buffer.window;
+  const int width = w.Right - w.Left + 1;
+  const int height = w.Bottom - w.Top + 1;
+  const int x = buffer.cursor.X;
+  const int y = buffer.cursor.Y;
+  int left = w.Left;
+  int top = w.Top;
+  if (x < left) left = x;
+  if (x > left + width - 1) left = x - width + 1;
+  if (y < top) top = y;
+  if (y > top + height - 1) top = y - height + 1;
+  left = std::clamp(left, 0, std::max(0, buffer.size.X - width));
+  top = std::clamp(top, 0, std::max(0, buffer.size.Y - height));
+  if (left == w.Left && top == w.Top) return;
+  w = SmallRect{static_cast<Short>(left), static_cast<Short>(top), static_cast<Short>(left + width - 1),
+                static_cast<Short>(top + height - 1)};
+  MarkWindowMoved(buffer);
 }
 
 Bool EmulatedConsole::WriteConsoleA(Handle hConsoleOutput, const void* lpBuffer, Dword nNumberOfCharsToWrite,
@@ -684,23 +691,7 @@ Bool EmulatedConsole::SetConsoleCursorPosition(Handle hConsoleOutput, Coord pos)
   }
   buffer->cursor = pos;
   MarkCursor(*buffer);
-  // Shift the window by the least amount that shows the cursor, keeping its size.
-  SmallRect& w = buffer->window;
-  int width = w.Right - w.Left + 1;
-  int height = w.Bottom - w.Top + 1;
-  int left = w.Left;
-  int top = w.Top;
-  if (pos.X < left) left = pos.X;
-  if (pos.X > left + width - 1) left = pos.X - width + 1;
-  if (pos.Y < top) top = pos.Y;
-  if (pos.Y > top + height - 1) top = pos.Y - height + 1;
-  left = std::clamp(left, 0, std::max(0, buffer->size.X - width));
-  top = std::clamp(top, 0, std::max(0, buffer->size.Y - height));
-  if (left != w.Left || top != w.Top) {
-    w = SmallRect{static_cast<Short>(left), static_cast<Short>(top), static_cast<Short>(left + width - 1),
-                  static_cast<Short>(top + height - 1)};
-    MarkWindowMoved(*buffer);
-  }
+  ShowCursorInWindow(*buffer);
   return 1;
 }
 

@@ -197,6 +197,7 @@ class EmulatedConsole final : public ConsolePlatform {
   void MarkCursor(const Buffer& buffer);
   ConsoleChanges& Track();  // the changes, for writing: marks them pending for EndOfCall
   void ScrollUp(Buffer& buffer);
+  void ShowCursorInWindow(Buffer& buffer);
   void WriteBytes(Buffer& buffer, const unsigned char* bytes, Dword count);
   bool WaitForInput(std::unique_lock<std::mutex>& lock);
   ConsoleView MakeView() const;
