@@ -82,8 +82,8 @@ bool Console::Impl::ClearScreen(const Variant& ForeColor, const Variant& BackCol
   Integer page = ResolvePage(PageIndex);
   Long fore = kLightGrey;
   Long back = 0;
-  if (!ForeColor.IsMissing()) Step([&] { fore = ForeColor.ToLong(); });
-  if (!BackColor.IsMissing()) Step([&] { back = BackColor.ToLong(); });
+  TakeIfGiven(ForeColor, fore);
+  TakeIfGiven(BackColor, back);
   bool result = false;
   Step([&] { result = zzzClearPage(fore, back, Variant(page)); });
   return result;

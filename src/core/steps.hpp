@@ -21,4 +21,13 @@ bool Step(F&& step) {
   }
 }
 
+// An optional argument that is given and converts replaces `value`; otherwise `value` keeps its
+// default (a failed conversion is absorbed like any failed step).
+inline void TakeIfGiven(const Variant& argument, Long& value) {
+  if (!argument.IsMissing()) Step([&] { value = argument.ToLong(); });
+}
+inline void TakeIfGiven(const Variant& argument, Integer& value) {
+  if (!argument.IsMissing()) Step([&] { value = argument.ToInteger(); });
+}
+
 }  // namespace KelvaneConsole

@@ -15,8 +15,8 @@ plat::ConsolePlatform& Os() { return plat::Platform(); }
 Coord Console::Impl::TargetCell(const Variant& X, const Variant& Y) {
   Integer column = -1;
   Integer row = -1;
-  if (!X.IsMissing()) Step([&] { column = X.ToInteger(); });
-  if (!Y.IsMissing()) Step([&] { row = Y.ToInteger(); });
+  TakeIfGiven(X, column);
+  TakeIfGiven(Y, row);
   if (column < mWindow.Left) column = mCursorPos.X;
   if (row < mWindow.Top) row = mCursorPos.Y;
   if (column > mWindow.Right) column = mCursorPos.X;
@@ -56,7 +56,7 @@ bool Console::Impl::SetScreenData(String& Char, Long ForeColor, const Variant& B
   Integer read_page = page;
   zzzReadCell(existing, cell_fore, cell_back, column, row, read_page);
   Long back = cell_back;
-  if (!BackColor.IsMissing()) Step([&] { back = BackColor.ToLong(); });
+  TakeIfGiven(BackColor, back);
   // The attribute goes first, then the character.
   Integer attribute = zzzColorsToAttribute(ForeColor, back);
   plat::Dword written = 0;

@@ -30,7 +30,7 @@ bool Console::Impl::SetColor(Long ForeColor, const Variant& BackColor, const Var
   Integer y = -1;
   zzzReadCell(character, cell_fore, cell_back, x, y, page);
   Long back = cell_back;
-  if (!BackColor.IsMissing()) Step([&] { back = BackColor.ToLong(); });
+  TakeIfGiven(BackColor, back);
   return Os().SetConsoleTextAttribute(handle, static_cast<Word>(zzzColorsToAttribute(ForeColor, back))) != 0;
 }
 
@@ -60,8 +60,8 @@ bool Console::Impl::WriteText(String Text, const Variant& ForeColor, const Varia
   Integer read_page = page;
   // The defaults are the colours of the cell under the cursor, never the page's current colours.
   zzzReadCell(character, fore, back, x, y, read_page);
-  if (!ForeColor.IsMissing()) Step([&] { fore = ForeColor.ToLong(); });
-  if (!BackColor.IsMissing()) Step([&] { back = BackColor.ToLong(); });
+  TakeIfGiven(ForeColor, fore);
+  TakeIfGiven(BackColor, back);
   auto attribute = static_cast<Word>(zzzColorsToAttribute(fore, back));
   const std::size_t length = plat::Utf8CharacterCount(Text);
   if (mCursorPos.Y == mWindow.Bottom) {
