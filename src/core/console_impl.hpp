@@ -24,6 +24,11 @@ using kelvane::platform::Handle;
 using kelvane::platform::SmallRect;
 using kelvane::platform::Word;
 
+namespace plat = kelvane::platform;
+
+// The console operations of this process.
+inline plat::ConsolePlatform& Os() { return plat::Platform(); }
+
 inline constexpr int kPageCount = 20;
 inline constexpr Long kLightGrey = 0xC0C0C0;
 inline constexpr Long kDarkGrey = 0x808080;

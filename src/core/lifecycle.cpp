@@ -15,10 +15,6 @@ thread_local Integer ConsoleIsLoaded = 0;
 
 namespace {
 
-namespace plat = kelvane::platform;
-
-plat::ConsolePlatform& Os() { return plat::Platform(); }
-
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
 #else

@@ -7,10 +7,6 @@ namespace KelvaneConsole {
 
 namespace {
 
-namespace plat = kelvane::platform;
-
-plat::ConsolePlatform& Os() { return plat::Platform(); }
-
 bool InWindow(const SmallRect& window, Integer x, Integer y) {
   return x >= window.Left && x <= window.Right && y >= window.Top && y <= window.Bottom;
 }

@@ -8,10 +8,6 @@ namespace KelvaneConsole {
 
 namespace {
 
-namespace plat = kelvane::platform;
-
-plat::ConsolePlatform& Os() { return plat::Platform(); }
-
 constexpr plat::Dword kCaptionBufferSize = 1024;
 
 }  // namespace

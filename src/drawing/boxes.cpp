@@ -7,14 +7,6 @@
 
 namespace KelvaneConsole {
 
-namespace {
-
-namespace plat = kelvane::platform;
-
-plat::ConsolePlatform& Os() { return plat::Platform(); }
-
-}  // namespace
-
 bool Console::Impl::DrawBox(Integer X, Integer Y, Integer& Width, Integer& Height, Long ForeColor,
                             Long BackColor, KSConsoleLineStyles LineStyle, bool DrawShadow,
                             const Variant& PageIndex) {

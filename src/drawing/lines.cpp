@@ -6,14 +6,6 @@
 
 namespace KelvaneConsole {
 
-namespace {
-
-namespace plat = kelvane::platform;
-
-plat::ConsolePlatform& Os() { return plat::Platform(); }
-
-}  // namespace
-
 bool Console::Impl::DrawHLine(Integer X, Integer Y, Integer& Width, Long ForeColor, Long BackColor,
                               KSConsoleLineStyles LineStyle, const Variant& PageIndex) {
   return DrawLine(true, X, Y, Width, ForeColor, BackColor, LineStyle, PageIndex);

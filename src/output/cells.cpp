@@ -4,14 +4,6 @@
 
 namespace KelvaneConsole {
 
-namespace {
-
-namespace plat = kelvane::platform;
-
-plat::ConsolePlatform& Os() { return plat::Platform(); }
-
-}  // namespace
-
 Coord Console::Impl::TargetCell(const Variant& X, const Variant& Y) {
   Integer column = -1;
   Integer row = -1;

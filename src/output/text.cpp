@@ -6,10 +6,6 @@ namespace KelvaneConsole {
 
 namespace {
 
-namespace plat = kelvane::platform;
-
-plat::ConsolePlatform& Os() { return plat::Platform(); }
-
 constexpr std::size_t kMaxTextCharacters = 32768;
 
 struct InputStyle {
