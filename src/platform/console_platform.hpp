@@ -183,8 +183,9 @@ class ConsolePlatform {
   virtual Dword GetLastError() = 0;
 
   // Given by the outermost public call of the library as it returns, and before every wait for a key:
-  // the moment to show what changed. A no-op where the console host shows changes itself.
-  virtual void EndOfCall() = 0;
+  // the moment to show what changed. A no-op where the console host shows changes itself. Never throws:
+  // it runs as a call leaves, exceptions included.
+  virtual void EndOfCall() noexcept = 0;
 };
 
 // The process's console platform. Tests install their own; otherwise the default of the build platform

@@ -1,6 +1,7 @@
 // The end-of-call signal: one per outermost public call, none from nested calls, one when a call throws.
 #include <gtest/gtest.h>
 
+#include "support/callback_presenter.hpp"
 #include "support/console_fixture.hpp"
 
 namespace kelvane::testing {
@@ -43,17 +44,23 @@ TEST_F(GuardTest, SignalsAfterUnloadAndBeforeLoad) {
 
 TEST_F(GuardTest, TheFinalFrameReachesThePresenter) {
   std::vector<std::string> first_rows;
-  emulated_.SetPresenter([&](const platform::ConsoleChanges&, const platform::ConsoleView& view) {
-    if (view.cells.empty()) return;  // the console was freed
+  platform::testing::CallbackPresenter presenter([&](const platform::ConsoleFrame& frame) {
+    // The first five cells of the top row, when the frame carries them.
+    if (frame.spans.empty() || frame.spans[0].row != 0 || frame.spans[0].left != 0 ||
+        frame.spans[0].right < 4)
+      return;
     first_rows.emplace_back();
-    for (int x = 0; x < 5; ++x)
-      first_rows.back() += static_cast<char>(view.cells[static_cast<size_t>(x)].Char);
+    for (size_t x = 0; x < 5; ++x) first_rows.back() += static_cast<char>(frame.cells[x].Char);
   });
-  Console c;
-  c.Load();
-  c.WriteText("abcde");
-  ASSERT_FALSE(first_rows.empty());
-  EXPECT_EQ(first_rows.back(), "abcde");
+  emulated_.SetPresenter(&presenter);
+  {
+    Console c;
+    c.Load();
+    c.WriteText("abcde");
+    ASSERT_FALSE(first_rows.empty());
+    EXPECT_EQ(first_rows.back(), "abcde");
+  }
+  emulated_.SetPresenter(nullptr);
 }
 
 }  // namespace

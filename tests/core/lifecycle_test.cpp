@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/console_impl.hpp"
+#include "support/callback_presenter.hpp"
 #include "support/console_fixture.hpp"
 
 namespace kelvane::testing {
@@ -177,8 +178,10 @@ TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
   t.wSecond = 9;
   emulated_.SetLocalTime(t);
   std::vector<std::string> titles;
-  emulated_.SetPresenter(
-      [&](const platform::ConsoleChanges&, const platform::ConsoleView& v) { titles.push_back(v.title); });
+  platform::testing::CallbackPresenter presenter([&](const platform::ConsoleFrame& frame) {
+    if (frame.title_changed) titles.push_back(frame.title);
+  });
+  emulated_.SetPresenter(&presenter);
   Console c;
   c.Load();
   c.Caption("My program");
@@ -189,7 +192,10 @@ TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
   EXPECT_FALSE(emulated_.FullScreen());
   EXPECT_EQ(emulated_.CallCount(Op::AppActivate), 2);
   // The temporary title never shows: the frame is presented when the call ends.
+  EXPECT_FALSE(titles.empty());
   for (const auto& title : titles) EXPECT_EQ(title.find("KSC"), std::string::npos);
+  c.Unload();
+  emulated_.SetPresenter(nullptr);
 }
 
 TEST(FullScreenSwitchTitle, IsUniqueToTheSecond) {

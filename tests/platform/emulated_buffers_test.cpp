@@ -120,7 +120,7 @@ TEST_F(EmulatedBuffers, SB9_GI6_AC3_CP3_CI4_MD2_TA1_EachBufferKeepsItsOwnState) 
   EXPECT_EQ(view.cursor, (Coord{7, 5}));
   EXPECT_EQ(view.cursor_size, 60u);
   EXPECT_FALSE(view.cursor_visible);
-  EXPECT_TRUE(console_.PeekChanges().repaint);
+  EXPECT_TRUE(console_.PendingFrame().repaint);
   EXPECT_EQ(ApiInfo(page).srWindow, (SmallRect{20, 30, 59, 49}));
   check_shown_buffer_unchanged();
 }
@@ -144,7 +144,7 @@ TEST_F(EmulatedBuffers, AC2_AC4_S15_ActivationKeepsOnlyKeyEvents) {
   console_.EndOfCall();
   ASSERT_NE(console_.SetConsoleActiveScreenBuffer(out_), 0);  // already active: nothing happens
   EXPECT_EQ(Pending(), 6u);
-  EXPECT_FALSE(console_.PeekChanges().Any());
+  EXPECT_FALSE(console_.PendingFrame().HasChanges());
 
   ASSERT_NE(console_.SetConsoleActiveScreenBuffer(NewBuffer()), 0);
   InputRecord records[4];
@@ -178,7 +178,7 @@ TEST_F(EmulatedBuffers, AC6_ClosingTheActiveBufferShowsTheNewestRemainingOne) {
   ASSERT_NE(console_.CloseHandle(b), 0);
   EXPECT_EQ(console_.ActiveBufferHandle(), c);
   EXPECT_EQ(console_.View().cells.at(0).Char, 'c');
-  EXPECT_TRUE(console_.PeekChanges().repaint);
+  EXPECT_TRUE(console_.PendingFrame().repaint);
   EXPECT_EQ(Pending(), 1u);               // falling back is an activation
   ASSERT_NE(console_.CloseHandle(a), 0);  // not shown: nothing changes
   EXPECT_EQ(console_.ActiveBufferHandle(), c);

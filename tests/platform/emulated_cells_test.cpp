@@ -176,10 +176,11 @@ TEST_F(EmulatedCells, RO1_RO2_ReadIsCutToTheArrayThenTheBuffer) {
       {{0, 0, kHi, kHi}, {1, 1}, {0, 0}, 0, {0, 0, 0, 0}},
       {{79, 24, kHi, kHi}, {1, 1}, {0, 0}, 0, {79, 24, 79, 24}},
       {{5, 0, 5, kHi}, {1, kHi}, {0, kHi - 3}, 0, {5, 0, 5, 2}},
-      {{80, 0, 81, 1}, {2, 2}, {0, 0}, kErrorInvalidParameter, {80, 0, 81, 1}},  // RO-2: wholly outside
-      {{0, 25, 1, 26}, {2, 2}, {0, 0}, kErrorInvalidParameter, {0, 25, 1, 26}},
-      {{-2, 0, -1, 1}, {2, 2}, {0, 0}, kErrorInvalidParameter, {-2, 0, -1, 1}},
-      {{kLo, kLo, kHi, kHi}, {1, 1}, {0, 0}, kErrorInvalidParameter, {kLo, kLo, kHi, kHi}},
+      // RO-2: wholly outside fails, the region cut to the array with its bottom above its top
+      {{80, 0, 81, 1}, {2, 2}, {0, 0}, kErrorInvalidParameter, {80, 0, 81, -1}},
+      {{0, 25, 1, 26}, {2, 2}, {0, 0}, kErrorInvalidParameter, {0, 25, 1, 24}},
+      {{-2, 0, -1, 1}, {2, 2}, {0, 0}, kErrorInvalidParameter, {-2, 0, -1, -1}},
+      {{kLo, kLo, kHi, kHi}, {1, 1}, {0, 0}, kErrorInvalidParameter, {kLo, kLo, kLo, kHi}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.region));
@@ -272,13 +273,17 @@ TEST_F(EmulatedCells, FI5_FI6_CellCallsNeedABufferHandleWithTheRightAccessAndPoi
   Dword count = 99;
   const Coord one{1, 1}, at{0, 0};
   for (Handle bad : {in_, Handle{0}, kInvalidHandle, closed}) {
+    region = SmallRect{0, 0, 0, 0};
     EXPECT_FAILS(console_.WriteConsoleOutputA(bad, &cell, one, at, &region), kErrorInvalidHandle);
+    region = SmallRect{0, 0, 0, 0};
     EXPECT_FAILS(console_.ReadConsoleOutputA(bad, &cell, one, at, &region), kErrorInvalidHandle);
     EXPECT_FAILS(console_.FillConsoleOutputCharacterA(bad, 'q', 1, at, &count), kErrorInvalidHandle);
     EXPECT_FAILS(console_.FillConsoleOutputAttribute(bad, 0x70, 1, at, &count), kErrorInvalidHandle);
   }
+  region = SmallRect{0, 0, 0, 0};
   EXPECT_FAILS(console_.WriteConsoleOutputA(read_only, &cell, one, at, &region), kErrorAccessDenied);
   EXPECT_FAILS(console_.ReadConsoleOutputA(write_only, &cell, one, at, &region), kErrorAccessDenied);
+  region = SmallRect{0, 0, 0, 0};
   EXPECT_FAILS(console_.FillConsoleOutputCharacterA(read_only, 'q', 1, at, &count), kErrorAccessDenied);
   EXPECT_FAILS(console_.FillConsoleOutputAttribute(read_only, 0x70, 1, at, &count), kErrorAccessDenied);
   EXPECT_EQ(cell, kUntouched);

@@ -24,11 +24,10 @@ class EmulatedChanges : public EmulatedConsoleTest {
  protected:
   void SetUp() override {
     EmulatedConsoleTest::SetUp();
-    console_.SetPresenter([this](const ConsoleChanges& changes, const ConsoleView& view) {
-      handed_.push_back(Handed{changes, view});
-    });
+    console_.SetPresenter(&presenter_);
     Sync();
   }
+  void TearDown() override { console_.SetPresenter(nullptr); }
 
   // Shows everything as it is now.
   void Sync() {
@@ -37,9 +36,10 @@ class EmulatedChanges : public EmulatedConsoleTest {
     shown_ = console_.View();
   }
 
-  // Ends the call, brings the shown screen up to date with what the presenter was given and checks
-  // it against the console. Returns the changes handed over (none when the presenter was not called).
-  ConsoleChanges Present() {
+  // Ends the call and brings the shown screen up to date from the frame alone, as a presenter keeps
+  // its copy of the terminal, then checks it against the console. Returns the frame handed over (an
+  // empty one when the presenter was not called).
+  ConsoleFrame Present() {
     console_.EndOfCall();
     const ConsoleView now = console_.View();
     if (handed_.empty()) {
@@ -47,45 +47,67 @@ class EmulatedChanges : public EmulatedConsoleTest {
       EXPECT_EQ(now.cells, shown_.cells) << "cells changed but nothing was reported";
       EXPECT_EQ(now.cursor, shown_.cursor);
       EXPECT_EQ(now.title, shown_.title);
-      return ConsoleChanges{};
+      return ConsoleFrame{};
     }
     EXPECT_EQ(handed_.size(), 1u);
-    const auto [changes, view] = handed_.back();
+    const ConsoleFrame frame = handed_.back();
     handed_.clear();
-    EXPECT_TRUE(changes.Any());
-    EXPECT_EQ(view.cells, now.cells) << "the view handed over is not the console's";
-    EXPECT_EQ(view.cursor, now.cursor);
+    EXPECT_TRUE(frame.HasChanges());
 
-    std::vector<CharInfo> screen = view.cells;
-    if (!changes.repaint) {
-      EXPECT_EQ(view.size, shown_.size) << "the window changed size without a repaint";
-      const size_t width = static_cast<size_t>(view.size.X);
-      const size_t height = static_cast<size_t>(view.size.Y);
-      EXPECT_GE(changes.scrolled, 0);
-      EXPECT_LT(changes.scrolled, view.size.Y);
-      const size_t shift = static_cast<size_t>(std::max(changes.scrolled, 0)) * width;
-      screen = shown_.cells;
-      for (size_t i = 0; i < screen.size(); ++i)
-        screen[i] = i + shift < screen.size() ? screen[i + shift] : kStale;
-      EXPECT_TRUE(changes.dirty_rows.empty() || changes.dirty_rows.size() == height);
-      for (size_t row = 0; row < height && row < changes.dirty_rows.size(); ++row) {
-        if (changes.dirty_rows[row])
-          std::copy_n(view.cells.begin() + row * width, width, screen.begin() + row * width);
-      }
-      EXPECT_TRUE(changes.cursor || (view.cursor == shown_.cursor && view.cursor_size == shown_.cursor_size &&
-                                     view.cursor_visible == shown_.cursor_visible))
-          << "the cursor changed unreported";
-      EXPECT_TRUE(view.title == shown_.title || changes.title);
-      EXPECT_TRUE(view.full_screen == shown_.full_screen || changes.display_mode);
+    const size_t width = static_cast<size_t>(frame.size.X);
+    if (frame.repaint) {
+      shown_.size = frame.size;
+      shown_.cells.assign(width * frame.size.Y, kStale);
+      EXPECT_EQ(frame.spans.size(), static_cast<size_t>(frame.size.Y)) << "a repaint must cover every row";
+    } else {
+      EXPECT_EQ(frame.size, shown_.size) << "the window changed size without a repaint";
+      EXPECT_GE(frame.scrolled, 0);
+      EXPECT_LT(frame.scrolled, frame.size.Y);
+      const size_t shift = static_cast<size_t>(std::max(frame.scrolled, 0)) * width;
+      for (size_t i = 0; i < shown_.cells.size(); ++i)
+        shown_.cells[i] = i + shift < shown_.cells.size() ? shown_.cells[i + shift] : kStale;
     }
-    EXPECT_EQ(screen, view.cells) << "the changes do not bring the old screen up to date";
-    shown_ = view;
-    return changes;
+    size_t taken = 0;
+    int previous_row = -1;
+    for (const ConsoleFrame::Span& span : frame.spans) {
+      EXPECT_GT(span.row, previous_row) << "spans out of row order";
+      previous_row = span.row;
+      EXPECT_LE(0, span.left);
+      EXPECT_LE(span.left, span.right);
+      EXPECT_LT(span.right, frame.size.X);
+      const size_t count = static_cast<size_t>(span.right - span.left + 1);
+      EXPECT_LE(taken + count, frame.cells.size());
+      if (taken + count > frame.cells.size()) break;
+      std::copy_n(frame.cells.begin() + static_cast<std::ptrdiff_t>(taken), count,
+                  shown_.cells.begin() + static_cast<std::ptrdiff_t>(span.row * width + span.left));
+      taken += count;
+    }
+    EXPECT_EQ(taken, frame.cells.size());
+    if (frame.cursor_changed) {
+      shown_.cursor = frame.cursor;
+      shown_.cursor_size = frame.cursor_size;
+      shown_.cursor_visible = frame.cursor_visible;
+    }
+    if (frame.title_changed) shown_.title = frame.title;
+    if (frame.display_mode_changed) shown_.full_screen = frame.full_screen;
+
+    EXPECT_EQ(shown_.cells, now.cells) << "the frame does not bring the old screen up to date";
+    EXPECT_EQ(shown_.cursor, now.cursor) << "the cursor changed unreported";
+    EXPECT_EQ(shown_.cursor_size, now.cursor_size);
+    EXPECT_EQ(shown_.cursor_visible, now.cursor_visible);
+    EXPECT_EQ(shown_.title, now.title);
+    EXPECT_EQ(shown_.full_screen, now.full_screen);
+    shown_ = now;
+    return frame;
   }
 
-  static int DirtyRows(const ConsoleChanges& changes) {
-    return static_cast<int>(std::count(changes.dirty_rows.begin(), changes.dirty_rows.end(), true));
+  // Which window rows the frame carries cells for.
+  static std::vector<bool> Rows(const ConsoleFrame& frame) {
+    std::vector<bool> rows(static_cast<size_t>(frame.size.Y), false);
+    for (const auto& span : frame.spans) rows.at(static_cast<size_t>(span.row)) = true;
+    return rows;
   }
+  static int DirtyRows(const ConsoleFrame& frame) { return static_cast<int>(frame.spans.size()); }
 
   // Distinct text on every row of the buffer, the cursor where it was.
   void FillRows() {
@@ -99,11 +121,8 @@ class EmulatedChanges : public EmulatedConsoleTest {
     ASSERT_NE(console_.WriteConsoleOutputA(out_, cells.data(), size, Coord{0, 0}, &all), 0);
   }
 
-  struct Handed {
-    ConsoleChanges changes;
-    ConsoleView view;
-  };
-  std::vector<Handed> handed_;
+  std::vector<ConsoleFrame> handed_;
+  CallbackPresenter presenter_{[this](const ConsoleFrame& frame) { handed_.push_back(frame); }};
   ConsoleView shown_;
 };
 
@@ -111,17 +130,17 @@ TEST_F(EmulatedChanges, WritesMarkTheirRows) {
   UseBuffer(20, 6);
   Sync();
   Write("hello");
-  ConsoleChanges changes = Present();
+  ConsoleFrame changes = Present();
   EXPECT_FALSE(changes.repaint);
   EXPECT_EQ(changes.scrolled, 0);
-  EXPECT_EQ(changes.dirty_rows, (std::vector<bool>{true, false, false, false, false, false}));
-  EXPECT_TRUE(changes.cursor);
+  EXPECT_EQ(Rows(changes), (std::vector<bool>{true, false, false, false, false, false}));
+  EXPECT_TRUE(changes.cursor_changed);
 
   MoveCursor(3, 2);
   Write("one\ntwo\nthree and more text that wraps");
   changes = Present();
   EXPECT_FALSE(changes.repaint);
-  EXPECT_EQ(changes.dirty_rows, (std::vector<bool>{false, false, true, true, true, true}));
+  EXPECT_EQ(Rows(changes), (std::vector<bool>{false, false, true, true, true, true}));
 }
 
 TEST_F(EmulatedChanges, FillsAndCellWritesMarkTheWindowRowsTheyChanged) {
@@ -129,12 +148,12 @@ TEST_F(EmulatedChanges, FillsAndCellWritesMarkTheWindowRowsTheyChanged) {
   Sync();
   Dword written = 0;
   ASSERT_NE(console_.FillConsoleOutputCharacterA(out_, '*', 25, Coord{7, 12}, &written), 0);
-  ConsoleChanges changes = Present();
+  ConsoleFrame changes = Present();
   EXPECT_FALSE(changes.repaint);
-  EXPECT_EQ(changes.dirty_rows, (std::vector<bool>{false, false, true, true, true, true, false, false}));
+  EXPECT_EQ(Rows(changes), (std::vector<bool>{false, false, true, true, true, true, false, false}));
 
   ASSERT_NE(console_.FillConsoleOutputAttribute(out_, 0x4E, 3, Coord{0, 17}, &written), 0);
-  EXPECT_EQ(Present().dirty_rows, (std::vector<bool>{false, false, false, false, false, false, false, true}));
+  EXPECT_EQ(Rows(Present()), (std::vector<bool>{false, false, false, false, false, false, false, true}));
 
   CharInfo block[6];
   for (auto& cell : block) cell = CharInfo{'#', 0x1F};
@@ -142,10 +161,10 @@ TEST_F(EmulatedChanges, FillsAndCellWritesMarkTheWindowRowsTheyChanged) {
   ASSERT_NE(console_.WriteConsoleOutputA(out_, block, Coord{3, 2}, Coord{0, 0}, &region), 0);
   changes = Present();
   EXPECT_EQ(DirtyRows(changes), 2);
-  EXPECT_FALSE(changes.cursor);
+  EXPECT_FALSE(changes.cursor_changed);
   region = SmallRect{0, 1, 2, 2};  // above the window
   ASSERT_NE(console_.WriteConsoleOutputA(out_, block, Coord{3, 2}, Coord{0, 0}, &region), 0);
-  EXPECT_FALSE(Present().Any());
+  EXPECT_FALSE(Present().HasChanges());
 }
 
 TEST_F(EmulatedChanges, ScrollingIsReportedAsAScroll) {
@@ -154,7 +173,7 @@ TEST_F(EmulatedChanges, ScrollingIsReportedAsAScroll) {
   MoveCursor(0, 4);
   Sync();
   Write("x\ny\n");
-  ConsoleChanges changes = Present();
+  ConsoleFrame changes = Present();
   EXPECT_FALSE(changes.repaint);
   EXPECT_EQ(changes.scrolled, 2);
   EXPECT_LE(DirtyRows(changes), 3);
@@ -167,7 +186,7 @@ TEST_F(EmulatedChanges, ScrollingIsReportedAsAScroll) {
   changes = Present();
   EXPECT_FALSE(changes.repaint);
   EXPECT_EQ(changes.scrolled, 1);
-  EXPECT_TRUE(changes.dirty_rows.at(0));
+  EXPECT_TRUE(Rows(changes).at(0));
 
   // Scrolling the whole window away.
   Write("1\n2\n3\n4\n5\n6\n");
@@ -191,13 +210,13 @@ TEST_F(EmulatedChanges, CursorChangesAndWindowMoves) {
   FillRows();
   Sync();
   MoveCursor(5, 5);
-  ConsoleChanges changes = Present();
-  EXPECT_TRUE(changes.cursor);
+  ConsoleFrame changes = Present();
+  EXPECT_TRUE(changes.cursor_changed);
   EXPECT_FALSE(changes.repaint);
   EXPECT_EQ(DirtyRows(changes), 0);
   CursorInfo shape{80, 0};
   ASSERT_NE(console_.SetConsoleCursorInfo(out_, &shape), 0);
-  EXPECT_TRUE(Present().cursor);
+  EXPECT_TRUE(Present().cursor_changed);
 
   // Out of view: the window moves, which shows everything again.
   MoveCursor(0, 30);
@@ -228,13 +247,13 @@ TEST_F(EmulatedChanges, OnlyTheShownBufferIsShown) {
   CharInfo cell{'c', 7};
   SmallRect region{0, 0, 0, 0};
   ASSERT_NE(console_.WriteConsoleOutputA(other, &cell, Coord{1, 1}, Coord{0, 0}, &region), 0);
-  EXPECT_FALSE(Present().Any());
+  EXPECT_FALSE(Present().HasChanges());
 
   ASSERT_NE(console_.SetConsoleActiveScreenBuffer(other), 0);
   EXPECT_TRUE(Present().repaint);
   EXPECT_EQ(shown_.size, (Coord{30, 10}));
   ASSERT_NE(console_.SetConsoleActiveScreenBuffer(other), 0);  // already shown: nothing to show
-  EXPECT_FALSE(Present().Any());
+  EXPECT_FALSE(Present().HasChanges());
   ASSERT_NE(console_.SetConsoleActiveScreenBuffer(out_), 0);
   EXPECT_TRUE(Present().repaint);
   ASSERT_NE(console_.SetConsoleActiveScreenBuffer(other), 0);
@@ -245,12 +264,12 @@ TEST_F(EmulatedChanges, OnlyTheShownBufferIsShown) {
 
 TEST_F(EmulatedChanges, TitleDisplayModeAndANewConsole) {
   ASSERT_NE(console_.SetConsoleTitleA("new title"), 0);
-  ConsoleChanges changes = Present();
-  EXPECT_TRUE(changes.title);
-  EXPECT_FALSE(changes.display_mode);
+  ConsoleFrame changes = Present();
+  EXPECT_TRUE(changes.title_changed);
+  EXPECT_FALSE(changes.display_mode_changed);
   EXPECT_EQ(shown_.title, "new title");
   console_.SendKeys("%~", true);
-  EXPECT_TRUE(Present().display_mode);
+  EXPECT_TRUE(Present().display_mode_changed);
   EXPECT_TRUE(shown_.full_screen);
 
   ASSERT_NE(console_.FreeConsole(), 0);
@@ -266,13 +285,13 @@ TEST_F(EmulatedChanges, NothingToShowCallsNoPresenter) {
   console_.QueueText("keys");
   console_.EndOfCall();
   EXPECT_TRUE(handed_.empty());
-  EXPECT_FALSE(console_.PeekChanges().Any());
+  EXPECT_FALSE(console_.PendingFrame().HasChanges());
   // Without a presenter the changes are dropped all the same.
   Write("x");
-  EXPECT_TRUE(console_.PeekChanges().Any());
+  EXPECT_TRUE(console_.PendingFrame().HasChanges());
   console_.SetPresenter(nullptr);
   console_.EndOfCall();
-  EXPECT_FALSE(console_.PeekChanges().Any());
+  EXPECT_FALSE(console_.PendingFrame().HasChanges());
 }
 
 // Random steps of output, attributes, modes, fills, cell writes and cursor moves, each call checked

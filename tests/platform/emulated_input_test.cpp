@@ -187,7 +187,9 @@ class WaitingRead {
       shared.get()->*flag = true;
       shared->changed.notify_all();
     };
-    console_.SetPresenter([signal](const ConsoleChanges&, const ConsoleView&) { signal(&Shared::waiting); });
+    presenter_ =
+        std::make_unique<CallbackPresenter>([signal](const ConsoleFrame&) { signal(&Shared::waiting); });
+    console_.SetPresenter(presenter_.get());
     EXPECT_NE(console_.SetConsoleTitleA("a change to show"), 0);
     result_ = std::async(std::launch::async, [signal, read] {
       Result result = read();
@@ -218,6 +220,7 @@ class WaitingRead {
     bool done = false;
   };
   EmulatedConsole& console_;
+  std::unique_ptr<CallbackPresenter> presenter_;
   std::shared_ptr<Shared> shared_;
   std::future<Result> result_;
   bool blocked_ = false;
@@ -389,12 +392,22 @@ TEST_F(EmulatedInput, RC1_RC2_RawReadTakesEveryQueuedCharacterThatFits) {
   console_.SendKeys("{UP}{F1}^{HOME}+z{DEL}", true);
   EXPECT_EQ(ReadChars(10), "Z");
   EXPECT_EQ(Pending(), 0u);
-  // A length beyond the caller's buffer takes only what is queued.
+  // A length beyond the caller's buffer takes only what is queued, up to the largest length the
+  // console accepts; a larger one (a negative length cast) is refused at once, the count left alone
+  // and the keys kept (RC-6).
   console_.QueueText("abc");
   char buffer[16] = {};
   Dword got = 0;
-  ASSERT_NE(console_.ReadConsoleA(in_, buffer, 0xFFFFFFFFu, &got), 0);
+  ASSERT_NE(console_.ReadConsoleA(in_, buffer, 0x7FFFFFFFu, &got), 0);
   EXPECT_EQ(std::string(buffer, got), "abc");
+  console_.QueueText("d");
+  const size_t queued = Pending();
+  for (Dword absurd : {0x80000000u, static_cast<Dword>(-128)}) {
+    got = 0xDEADBEEF;
+    EXPECT_FAILS(console_.ReadConsoleA(in_, buffer, absurd, &got), kErrorNotEnoughMemory);
+    EXPECT_EQ(got, 0xDEADBEEFu);
+    EXPECT_EQ(Pending(), queued);
+  }
 }
 
 TEST_F(EmulatedInputWaiting, RC1_RC2_RawReadWaitsForACharacter) {

@@ -240,7 +240,7 @@ TEST_F(EmulatedLife, SendKeysQueuesKeysButAltEnterTogglesFullScreen) {
   console_.SendKeys("x%~y", true);
   EXPECT_TRUE(console_.FullScreen());
   EXPECT_TRUE(console_.View().full_screen);
-  EXPECT_TRUE(console_.PeekChanges().display_mode);
+  EXPECT_TRUE(console_.PendingFrame().display_mode_changed);
   char text[8];
   ASSERT_NE(console_.ReadConsoleA(in_, text, 8, &count), 0);
   EXPECT_EQ(std::string(text, count), "xy");

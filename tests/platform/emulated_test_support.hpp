@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "platform/emulated/emulated_console.hpp"
-#include "platform/emulated/keyboard.hpp"
+#include "platform/keyboard.hpp"
+#include "support/callback_presenter.hpp"
 
 namespace kelvane::platform {
 

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "platform/console_platform.hpp"
+#include "platform/emulated/frame.hpp"
+#include "platform/emulated/key_source.hpp"
 
 namespace kelvane::platform {
 
@@ -56,20 +58,7 @@ enum class Op : int {
 };
 inline constexpr int kOpCount = static_cast<int>(Op::kCount);
 
-// What changed in what the console shows since the presenter last looked. Rows are rows of the active
-// buffer's window (0 = the window's top row).
-struct ConsoleChanges {
-  bool repaint = false;          // show everything again (another buffer, another window)
-  int scrolled = 0;              // the window's content moved up by this many rows first
-  std::vector<bool> dirty_rows;  // per window row; all false (or empty) when nothing was written
-  bool title = false;
-  bool cursor = false;        // position, shape or visibility
-  bool display_mode = false;  // the full-screen flag
-  bool Any() const;
-  void Clear();
-};
-
-// A consistent picture of the active buffer's window, for a presenter.
+// A consistent picture of the active buffer's whole window, for tests.
 struct ConsoleView {
   Coord size;                   // window columns and rows
   std::vector<CharInfo> cells;  // row-major, size.X * size.Y
@@ -79,6 +68,11 @@ struct ConsoleView {
   bool full_screen = false;
   std::string title;  // code page 437 bytes
 };
+
+namespace emulated {
+struct ConsoleState;
+struct ScreenBuffer;
+}  // namespace emulated
 
 class EmulatedConsole final : public ConsolePlatform {
  public:
@@ -122,7 +116,7 @@ class EmulatedConsole final : public ConsolePlatform {
   Bool AppActivate(const std::string& title) override;
   void SendKeys(const std::string& keys, bool wait) override;
   Dword GetLastError() override;
-  void EndOfCall() override;
+  void EndOfCall() noexcept override;
 
   // --- Configuration ---
   // Size of the first screen buffer (and its window) of the next AllocConsole. Default 80 x 25.
@@ -133,9 +127,13 @@ class EmulatedConsole final : public ConsolePlatform {
   void SetSystemDirectory(std::string directory);
   // A fixed clock for GetLocalTime (default: the real local time).
   void SetLocalTime(std::optional<SystemTime> time);
-  // Called at each EndOfCall with the changes since the last one, while the console is locked.
-  using Presenter = std::function<void(const ConsoleChanges&, const ConsoleView&)>;
-  void SetPresenter(Presenter presenter);
+  // Shown the changes at each EndOfCall and before each wait for a key, outside the console's lock.
+  // Not owned; nullptr for none. Once this returns, the presenter given before is no longer called.
+  void SetPresenter(Presenter* presenter);
+  // Asked for keys when a read finds the input queue empty, outside the console's lock, and told of
+  // every flush. Not owned; nullptr for none (reads then wait for keys queued by the controls below).
+  // Set it while no read waits.
+  void SetKeySource(KeySource* source);
 
   // --- Test controls ---
   // Resizes a buffer (cells kept where they overlap, new cells blank in its attribute) and places its
@@ -174,39 +172,46 @@ class EmulatedConsole final : public ConsolePlatform {
   void EndInput();
   size_t PendingInput() const;
 
-  // The changes recorded since the last EndOfCall (or TakeChanges), for tests of change tracking.
-  ConsoleChanges PeekChanges() const;
+  // The frame the next EndOfCall would present, for tests of change tracking.
+  ConsoleFrame PendingFrame() const;
   ConsoleView View() const;
 
  private:
-  struct Buffer;
-  struct HandleEntry;
-  struct State;
+  // What every operation does first: takes the lock, counts the call, applies an injected failure and
+  // checks the handle the operation needs. On failure the last error is set and `ok` is false.
+  enum class Needs { Nothing, Console, Input, Read, Write };
+  struct Opened {
+    std::unique_lock<std::mutex> lock;
+    emulated::ScreenBuffer* buffer = nullptr;  // with Needs::Read and Needs::Write
+    bool ok = false;
+    explicit operator bool() const { return ok; }
+  };
+  Opened Open(Op op, Needs needs = Needs::Nothing, Handle handle = 0);
+  // The output buffer of `handle` opened with all of `access`; nullptr with the last error set.
+  emulated::ScreenBuffer* Output(Handle handle, Dword access);
 
-  // Helpers below expect the lock to be held.
-  bool Enter(Op op);  // counts the call; false (with the last error set) when a failure is injected
-  Buffer* OutputBuffer(Handle handle);
-  const Buffer* OutputBuffer(Handle handle) const;
-  bool HasAccess(Handle handle, Dword access) const;  // the handle was opened with all of `access`
-  bool IsInputHandle(Handle handle) const;
-  Handle NewHandle(bool input, std::shared_ptr<Buffer> buffer);
-  void ReleaseBufferIfUnused(const std::shared_ptr<Buffer>& buffer);
-  std::shared_ptr<Buffer> MakeBuffer(Coord size, SmallRect window, Word attributes);
-  void MarkCells(const Buffer& buffer, Short top, Short bottom);  // rows of `buffer` written
-  void MarkWindowMoved(const Buffer& buffer);
-  void MarkCursor(const Buffer& buffer);
-  ConsoleChanges& Track();  // the changes, for writing: marks them pending for EndOfCall
-  void ScrollUp(Buffer& buffer);
-  void ShowCursorInWindow(Buffer& buffer);
-  void WriteBytes(Buffer& buffer, const unsigned char* bytes, Dword count);
+  // The active buffer's changes, for the frame (the lock is held).
+  void MarkCells(const emulated::ScreenBuffer& buffer, int left, int top, int right, int bottom);
+  void MarkRepaintIfShown(const emulated::ScreenBuffer& buffer);
+  void MarkCursorIfShown(const emulated::ScreenBuffer& buffer);
+  emulated::FrameTracker& Track();  // marks the changes pending for EndOfCall
+  emulated::FrameTracker* TrackIfShown(const emulated::ScreenBuffer& buffer);
+  // Takes the pending frame under the console's lock and presents it outside. Called without the lock.
+  void Present() noexcept;
+  // Waits until the input queue holds a record, asking the key source when there is one. False with
+  // the last error set when the console goes or input ends. `lock` is held on entry and on return.
   bool WaitForInput(std::unique_lock<std::mutex>& lock);
+  void ReleaseBufferIfUnused(const std::shared_ptr<emulated::ScreenBuffer>& buffer);
+  Handle NewHandle(bool input, std::shared_ptr<emulated::ScreenBuffer> buffer, Dword access);
   ConsoleView MakeView() const;
 
   mutable std::mutex mutex_;
+  // Taken before mutex_, never after: frames are taken and presented in one order.
+  std::mutex present_mutex_;
   std::array<std::atomic<int>, kOpCount> calls_{};
   std::atomic<bool> changes_pending_{false};
   std::condition_variable input_ready_;
-  std::unique_ptr<State> state_;
+  std::unique_ptr<emulated::ConsoleState> state_;
 };
 
 }  // namespace kelvane::platform

@@ -1,0 +1,100 @@
+// The emulated console's state behind its lock, shared by the files that implement its operations.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/emulated/emulated_console.hpp"
+#include "platform/emulated/frame.hpp"
+#include "platform/emulated/input_queue.hpp"
+#include "platform/emulated/screen_buffer.hpp"
+
+#ifndef KELVANE_DATA_DIR
+#define KELVANE_DATA_DIR "/usr/local/share/kelvane"
+#endif
+
+namespace kelvane::platform::emulated {
+
+// Like the real console's, the last error belongs to the calling thread.
+void SetLastError(Dword error);
+// Sets the last error; false, for `return Fail(...)` in operations returning Bool.
+inline bool Fail(Dword error) {
+  SetLastError(error);
+  return false;
+}
+
+inline constexpr Dword kErrorInvalidAccess = 998;
+
+struct HandleEntry {
+  bool input = false;
+  std::shared_ptr<ScreenBuffer> buffer;  // output handles only
+  Dword access = kGenericRead | kGenericWrite;
+};
+
+// Failures injected by tests: the n-th call of an operation from now fails with a chosen error.
+class FaultInjector {
+ public:
+  void Add(Op op, int nth, Dword error, bool every);
+  void Clear();
+  // Counts a call of `op`; the error it must fail with, if one is due.
+  std::optional<Dword> Due(Op op);
+
+ private:
+  struct Failure {
+    int countdown;  // calls to let through before failing
+    Dword error;
+    bool every;
+  };
+  std::array<std::vector<Failure>, kOpCount> failures_;
+};
+
+struct ConsoleState {
+  // Process-wide, outliving any one console.
+  std::array<Handle, 3> std_handles{0, 0, 0};
+  Handle next_handle = 4;
+
+  // Configuration and test controls.
+  Coord console_size{80, 25};
+  std::function<Coord()> size_provider;
+  std::string system_directory = KELVANE_DATA_DIR;
+  std::optional<SystemTime> fixed_time;
+  Presenter* presenter = nullptr;
+  KeySource* key_source = nullptr;
+  bool asking_key_source = false;  // a read is waiting on the key source
+  std::optional<Coord> new_buffer_size;
+  std::optional<SmallRect> new_buffer_window;
+  FaultInjector faults;
+
+  // The console itself.
+  bool allocated = false;
+  Coord display_size{80, 25};  // the console window AllocConsole opened: no window can be larger
+  std::map<Handle, HandleEntry> handles;
+  std::vector<std::shared_ptr<ScreenBuffer>> buffers;  // in creation order
+  std::shared_ptr<ScreenBuffer> active;
+  InputQueue input;
+  std::string title;
+  bool full_screen = false;
+  FrameTracker changes;
+
+  const HandleEntry* Find(Handle handle) const {
+    auto it = handles.find(handle);
+    return it == handles.end() ? nullptr : &it->second;
+  }
+  bool IsInput(Handle handle) const {
+    const HandleEntry* entry = Find(handle);
+    return entry && entry->input;
+  }
+  // The buffer of an output handle, whatever its access; nullptr for anything else.
+  ScreenBuffer* BufferOf(Handle handle) const {
+    const HandleEntry* entry = Find(handle);
+    return entry && !entry->input ? entry->buffer.get() : nullptr;
+  }
+  ConsoleFrame Frame() const { return changes.Frame(active.get(), title, full_screen, input.mode); }
+};
+
+}  // namespace kelvane::platform::emulated
