@@ -290,6 +290,16 @@ TEST_F(EmulatedCells, FI5_FI6_CellCallsNeedABufferHandleWithTheRightAccessAndPoi
   EXPECT_EQ(count, 99u);
   EXPECT_EQ(console_.ReadCells(read_only).at(0), kBlank);
 
+  // The region is cut to the caller's array before the handle is looked at (a failed read also
+  // marks it empty with its bottom above its top).
+  region = SmallRect{2, 3, 9, 9};
+  EXPECT_FAILS(console_.WriteConsoleOutputA(Handle{0}, &cell, Coord{3, 2}, at, &region), kErrorInvalidHandle);
+  EXPECT_EQ(region, (SmallRect{2, 3, 4, 4}));
+  region = SmallRect{2, 3, 9, 9};
+  EXPECT_FAILS(console_.ReadConsoleOutputA(Handle{0}, &cell, Coord{3, 2}, at, &region), kErrorInvalidHandle);
+  EXPECT_EQ(region, (SmallRect{2, 3, 4, 2}));
+  region = SmallRect{0, 0, 0, 0};
+
   EXPECT_FAILS(console_.WriteConsoleOutputA(out_, nullptr, one, at, &region), kErrorInvalidAccess);
   EXPECT_FAILS(console_.WriteConsoleOutputA(out_, &kBlank, one, at, nullptr), kErrorInvalidAccess);
   EXPECT_FAILS(console_.ReadConsoleOutputA(out_, nullptr, one, at, &region), kErrorInvalidAccess);

@@ -279,6 +279,54 @@ TEST_F(EmulatedChanges, TitleDisplayModeAndANewConsole) {
   EXPECT_EQ(shown_.size, (Coord{80, 25}));
 }
 
+TEST_F(EmulatedChanges, AFrameCarriesOnlyTheCellsThatChanged) {
+  UseBuffer(200, 60);
+  Sync();
+  CharInfo cell{'#', 0x1F};
+  SmallRect region{150, 40, 150, 40};
+  ASSERT_NE(console_.WriteConsoleOutputA(out_, &cell, Coord{1, 1}, Coord{0, 0}, &region), 0);
+  ConsoleFrame frame = Present();
+  ASSERT_EQ(frame.spans.size(), 1u);
+  EXPECT_EQ(frame.spans[0].row, 40);
+  EXPECT_EQ(frame.spans[0].left, 150);
+  EXPECT_EQ(frame.spans[0].right, 150);
+  EXPECT_EQ(frame.cells, (std::vector<CharInfo>{cell}));
+
+  // Text on one row: the columns written, not the row.
+  MoveCursor(10, 3);
+  Write("abc");
+  frame = Present();
+  ASSERT_EQ(frame.spans.size(), 1u);
+  EXPECT_EQ(frame.spans[0].left, 10);
+  EXPECT_EQ(frame.spans[0].right, 12);
+  EXPECT_TRUE(frame.cursor_changed);
+  EXPECT_EQ(frame.cursor, (Coord{13, 3}));
+
+  // Two writes to one row merge into the span that covers both.
+  MoveCursor(30, 3);
+  Write("x");
+  MoveCursor(20, 3);
+  Write("y");
+  frame = Present();
+  ASSERT_EQ(frame.spans.size(), 1u);
+  EXPECT_EQ(frame.spans[0].left, 20);
+  EXPECT_EQ(frame.spans[0].right, 30);
+  EXPECT_EQ(frame.cells.size(), 11u);
+}
+
+TEST_F(EmulatedChanges, TheInputModeTravelsWithTheFrame) {
+  ASSERT_NE(console_.SetConsoleMode(in_, kEnableLineInput), 0);
+  ConsoleFrame frame = Present();
+  EXPECT_TRUE(frame.input_mode_changed);
+  EXPECT_EQ(frame.input_mode, kEnableLineInput);
+  EXPECT_TRUE(frame.spans.empty());
+  // A refused mode is stored all the same, and reported.
+  EXPECT_EQ(console_.SetConsoleMode(in_, kEnableEchoInput), 0);
+  frame = Present();
+  EXPECT_TRUE(frame.input_mode_changed);
+  EXPECT_EQ(frame.input_mode, kEnableEchoInput);
+}
+
 TEST_F(EmulatedChanges, NothingToShowCallsNoPresenter) {
   SetAttribute(0x1F);
   EXPECT_EQ(Mode(out_), 3u);
