@@ -7,10 +7,7 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
-#include <cstdint>
-#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/console_platform.hpp"
