@@ -22,6 +22,7 @@ class Session {
     kelvane::platform::InstallPlatform(nullptr);
   }
   kc::Console& console() { return console_; }
+  kelvane::platform::EmulatedConsole& emulated() { return emulated_; }
 
  private:
   kelvane::platform::EmulatedConsole emulated_;
@@ -91,6 +92,36 @@ void BM_DrawBoxWithShadow(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DrawBoxWithShadow)->Args({80, 25})->Args({250, 140});
+
+// A presenter that only counts what it is handed, so the figure is the console's cost of a frame.
+class CountingPresenter final : public kelvane::platform::Presenter {
+ public:
+  void Present(const kelvane::platform::ConsoleFrame& frame) noexcept override {
+    ++frames;
+    cells += frame.cells.size();
+  }
+  std::int64_t frames = 0;
+  std::int64_t cells = 0;
+};
+
+// One cell changed per public call, with a presenter attached: the cost of the call and its frame
+// should not grow with the window.
+void BM_OneCellFrame(benchmark::State& state) {
+  const auto columns = static_cast<short>(state.range(0));
+  Session session(columns, static_cast<short>(state.range(1)));
+  CountingPresenter presenter;
+  session.emulated().SetPresenter(&presenter);
+  kc::Integer x = 0;
+  for (auto _ : state) {
+    kc::String ch = "x";
+    benchmark::DoNotOptimize(session.console().SetScreenData(ch, 0xFFFFFF, 0x800000, x, 5));
+    x = static_cast<kc::Integer>((x + 1) % columns);
+  }
+  session.emulated().SetPresenter(nullptr);
+  state.counters["cells_per_frame"] =
+      presenter.frames ? static_cast<double>(presenter.cells) / static_cast<double>(presenter.frames) : 0.0;
+}
+BENCHMARK(BM_OneCellFrame)->Args({80, 25})->Args({200, 60});
 
 void BM_ClearScreen(benchmark::State& state) {
   Session session(static_cast<short>(state.range(0)), static_cast<short>(state.range(1)));

@@ -292,6 +292,18 @@ TEST_F(EmulatedChanges, AFrameCarriesOnlyTheCellsThatChanged) {
   EXPECT_EQ(frame.spans[0].right, 150);
   EXPECT_EQ(frame.cells, (std::vector<CharInfo>{cell}));
 
+  // A fill: the run of cells it covers, row by row.
+  Dword written = 0;
+  ASSERT_NE(console_.FillConsoleOutputAttribute(out_, 0x4E, 1, Coord{7, 2}, &written), 0);
+  frame = Present();
+  ASSERT_EQ(frame.spans.size(), 1u);
+  EXPECT_EQ(frame.cells.size(), 1u);
+  ASSERT_NE(console_.FillConsoleOutputCharacterA(out_, '*', 205, Coord{198, 9}, &written), 0);
+  frame = Present();
+  ASSERT_EQ(frame.spans.size(), 3u);
+  EXPECT_EQ(frame.cells.size(), 205u);
+  EXPECT_EQ(frame.spans[2].right, 2);
+
   // Text on one row: the columns written, not the row.
   MoveCursor(10, 3);
   Write("abc");

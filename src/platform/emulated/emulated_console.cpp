@@ -78,6 +78,19 @@ void EmulatedConsole::MarkCells(const ScreenBuffer& buffer, int left, int top, i
   if (auto* shown = TrackIfShown(buffer)) shown->MarkCells(buffer, left, top, right, bottom);
 }
 
+void EmulatedConsole::MarkRun(const ScreenBuffer& buffer, size_t first, Dword count) {
+  if (count == 0) return;
+  const int width = buffer.size.X;
+  const size_t last = first + count - 1;
+  const int top = static_cast<int>(first / width), bottom = static_cast<int>(last / width);
+  const int left = static_cast<int>(first % width), right = static_cast<int>(last % width);
+  if (top == bottom) return MarkCells(buffer, left, top, right, top);
+  // The rest of the first row, the rows between, the start of the last.
+  MarkCells(buffer, left, top, width - 1, top);
+  if (bottom > top + 1) MarkCells(buffer, 0, top + 1, width - 1, bottom - 1);
+  MarkCells(buffer, 0, bottom, right, bottom);
+}
+
 void EmulatedConsole::MarkRepaintIfShown(const ScreenBuffer& buffer) {
   if (auto* shown = TrackIfShown(buffer)) shown->MarkRepaint();
 }
@@ -340,8 +353,7 @@ Bool EmulatedConsole::FillConsoleOutputCharacterA(Handle hConsoleOutput, char cC
   const Dword count = emulated::FillSpan(b.size, dwWriteCoord, nLength);
   const size_t first = static_cast<size_t>(dwWriteCoord.Y) * b.size.X + dwWriteCoord.X;
   for (Dword i = 0; i < count; ++i) b.cells[first + i].Char = static_cast<unsigned char>(cCharacter);
-  if (count > 0)
-    MarkCells(b, 0, dwWriteCoord.Y, b.size.X - 1, static_cast<int>((first + count - 1) / b.size.X));
+  MarkRun(b, first, count);
   *lpNumberOfCharsWritten = count;
   return 1;
 }
@@ -356,8 +368,7 @@ Bool EmulatedConsole::FillConsoleOutputAttribute(Handle hConsoleOutput, Word wAt
   const size_t first = static_cast<size_t>(dwWriteCoord.Y) * b.size.X + dwWriteCoord.X;
   const Word stored = wAttribute & emulated::kStoredCellAttributeBits;
   for (Dword i = 0; i < count; ++i) b.cells[first + i].Attributes = stored;
-  if (count > 0)
-    MarkCells(b, 0, dwWriteCoord.Y, b.size.X - 1, static_cast<int>((first + count - 1) / b.size.X));
+  MarkRun(b, first, count);
   *lpNumberOfAttrsWritten = count;
   return 1;
 }

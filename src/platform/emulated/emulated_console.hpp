@@ -189,6 +189,8 @@ class EmulatedConsole final : public ConsolePlatform {
 
   // The active buffer's changes, for the frame (the lock is held).
   void MarkCells(const emulated::ScreenBuffer& buffer, int left, int top, int right, int bottom);
+  // `count` cells in row order from cell index `first` of `buffer`.
+  void MarkRun(const emulated::ScreenBuffer& buffer, size_t first, Dword count);
   void MarkRepaintIfShown(const emulated::ScreenBuffer& buffer);
   void MarkCursorIfShown(const emulated::ScreenBuffer& buffer);
   emulated::FrameTracker& Track();  // marks the changes pending for EndOfCall
