@@ -15,15 +15,15 @@ struct ScanEntry {
 };
 
 constexpr std::array<ScanEntry, 44> kScanCodes{{
-    {kVkBack, 0x0E},   {kVkTab, 0x0F},    {kVkReturn, 0x1C}, {kVkShift, 0x2A},   {kVkControl, 0x1D},
-    {kVkMenu, 0x38},   {kVkEscape, 0x01}, {kVkSpace, 0x39},  {kVkPrior, 0x49},   {kVkNext, 0x51},
-    {kVkEnd, 0x4F},    {kVkHome, 0x47},   {kVkLeft, 0x4B},   {kVkUp, 0x48},      {kVkRight, 0x4D},
-    {kVkDown, 0x50},   {kVkInsert, 0x52}, {kVkDelete, 0x53}, {0x70, 0x3B},       {0x71, 0x3C},
-    {0x72, 0x3D},      {0x73, 0x3E},      {0x74, 0x3F},      {0x75, 0x40},       {0x76, 0x41},
-    {0x77, 0x42},      {0x78, 0x43},      {0x79, 0x44},      {0x7A, 0x57},       {0x7B, 0x58},
-    {0xBA, 0x27},      {0xBB, 0x0D},      {0xBC, 0x33},      {0xBD, 0x0C},       {0xBE, 0x34},
-    {0xBF, 0x35},      {0xC0, 0x29},      {0xDB, 0x1A},      {0xDC, 0x2B},       {0xDD, 0x1B},
-    {0xDE, 0x28},      {0x30, 0x0B},      {0x31, 0x02},      {0x39, 0x0A},
+    {kVkBack, 0x0E}, {kVkTab, 0x0F},    {kVkReturn, 0x1C}, {kVkShift, 0x2A}, {kVkControl, 0x1D},
+    {kVkMenu, 0x38}, {kVkEscape, 0x01}, {kVkSpace, 0x39},  {kVkPrior, 0x49}, {kVkNext, 0x51},
+    {kVkEnd, 0x4F},  {kVkHome, 0x47},   {kVkLeft, 0x4B},   {kVkUp, 0x48},    {kVkRight, 0x4D},
+    {kVkDown, 0x50}, {kVkInsert, 0x52}, {kVkDelete, 0x53}, {0x70, 0x3B},     {0x71, 0x3C},
+    {0x72, 0x3D},    {0x73, 0x3E},      {0x74, 0x3F},      {0x75, 0x40},     {0x76, 0x41},
+    {0x77, 0x42},    {0x78, 0x43},      {0x79, 0x44},      {0x7A, 0x57},     {0x7B, 0x58},
+    {0xBA, 0x27},    {0xBB, 0x0D},      {0xBC, 0x33},      {0xBD, 0x0C},     {0xBE, 0x34},
+    {0xBF, 0x35},    {0xC0, 0x29},      {0xDB, 0x1A},      {0xDC, 0x2B},     {0xDD, 0x1B},
+    {0xDE, 0x28},    {0x30, 0x0B},      {0x31, 0x02},      {0x39, 0x0A},
 }};
 
 // Letters in the order A..Z.
@@ -129,8 +129,8 @@ std::vector<InputRecord> KeystrokeRecords(const KeyStroke& stroke) {
       records.push_back(KeyRecord(true, m.vk, 0, held | m.own_state));
     }
   }
-  Dword key_state = held | (IsEnhancedKey(stroke.virtual_key) ? kEnhancedKey : 0) |
-                    (stroke.control_state & kEnhancedKey);
+  Dword key_state =
+      held | (IsEnhancedKey(stroke.virtual_key) ? kEnhancedKey : 0) | (stroke.control_state & kEnhancedKey);
   records.push_back(KeyRecord(true, stroke.virtual_key, stroke.character, key_state));
   records.push_back(KeyRecord(false, stroke.virtual_key, stroke.character, key_state));
   for (auto it = kOrder.rbegin(); it != kOrder.rend(); ++it) {
@@ -185,11 +185,13 @@ std::vector<KeyStroke> ParseSendKeys(const std::string& keys) {
     Word ch;
   };
   static constexpr Named kNamed[] = {
-      {"ENTER", kVkReturn, '\r'}, {"TAB", kVkTab, '\t'},    {"ESC", kVkEscape, 0x1B}, {"ESCAPE", kVkEscape, 0x1B},
-      {"BS", kVkBack, 8},         {"BACKSPACE", kVkBack, 8}, {"BKSP", kVkBack, 8},    {"UP", kVkUp, 0},
-      {"DOWN", kVkDown, 0},       {"LEFT", kVkLeft, 0},      {"RIGHT", kVkRight, 0},  {"HOME", kVkHome, 0},
-      {"END", kVkEnd, 0},         {"PGUP", kVkPrior, 0},     {"PGDN", kVkNext, 0},    {"INSERT", kVkInsert, 0},
-      {"INS", kVkInsert, 0},      {"DELETE", kVkDelete, 0},  {"DEL", kVkDelete, 0},
+      {"ENTER", kVkReturn, '\r'},  {"TAB", kVkTab, '\t'},  {"ESC", kVkEscape, 0x1B},
+      {"ESCAPE", kVkEscape, 0x1B}, {"BS", kVkBack, 8},     {"BACKSPACE", kVkBack, 8},
+      {"BKSP", kVkBack, 8},        {"UP", kVkUp, 0},       {"DOWN", kVkDown, 0},
+      {"LEFT", kVkLeft, 0},        {"RIGHT", kVkRight, 0}, {"HOME", kVkHome, 0},
+      {"END", kVkEnd, 0},          {"PGUP", kVkPrior, 0},  {"PGDN", kVkNext, 0},
+      {"INSERT", kVkInsert, 0},    {"INS", kVkInsert, 0},  {"DELETE", kVkDelete, 0},
+      {"DEL", kVkDelete, 0},
   };
   std::vector<KeyStroke> strokes;
   Dword pending = 0;

@@ -31,8 +31,8 @@ inline constexpr Word kVkF1 = 0x70;
 
 struct KeyStroke {
   Word virtual_key = 0;
-  Word character = 0;         // the code page 437 byte the key produces, 0 for none
-  Dword control_state = 0;    // modifiers held (and kEnhancedKey for the navigation keys)
+  Word character = 0;       // the code page 437 byte the key produces, 0 for none
+  Dword control_state = 0;  // modifiers held (and kEnhancedKey for the navigation keys)
 };
 
 // PC set 1 scan code of a virtual key on a US layout (0 when the key has none).
