@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a fresh Debian machine (as root, or with sudo).
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-format tmux)
+# clang and libclang-rt-14-dev (libFuzzer and clang's sanitizer runtimes, which clang does not pull in)
+# are for the fuzz preset; g++ brings the address, undefined-behaviour and thread sanitizer runtimes.
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-format tmux clang
+          libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
