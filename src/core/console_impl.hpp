@@ -29,6 +29,11 @@ namespace plat = kelvane::platform;
 // The console operations of this process.
 inline plat::ConsolePlatform& Os() { return plat::Platform(); }
 
+// No buffer: a page-table slot whose page has none yet, a page that cannot be had, a handle member not
+// yet set. The platform never hands out 0; its own failure value for a new buffer, plat::kInvalidHandle,
+// is looked at where it is returned and never kept.
+inline constexpr Handle kNoHandle = 0;
+
 inline constexpr int kPageCount = 20;
 inline constexpr Long kLightGrey = 0xC0C0C0;
 inline constexpr Long kDarkGrey = 0x808080;
@@ -80,11 +85,11 @@ class Console::Impl {
   bool zzzSetInputMode(Long Style);
 
   // --- state, in declaration order ---
-  Handle mActiveHandle = 0;
-  Handle mStdInput = 0;
-  Handle mStdOutput = 0;
-  Handle mStdError = 0;
-  std::array<Handle, kPageCount> mPageHandles{};
+  Handle mActiveHandle = kNoHandle;
+  Handle mStdInput = kNoHandle;
+  Handle mStdOutput = kNoHandle;
+  Handle mStdError = kNoHandle;
+  std::array<Handle, kPageCount> mPageHandles{};  // kNoHandle until the page's buffer is created
   Integer mCurrentPage = 0;
   Coord mCursorPos;
   Word mAttributes = 0;
@@ -98,7 +103,7 @@ class Console::Impl {
   [[noreturn]] void Raise(Long number, const char* source);
   // The page an optional PageIndex names: the current page when omitted, -1 when it does not convert.
   Integer ResolvePage(const Variant& PageIndex);
-  // The page's buffer, or 0 when it cannot be had (the failure absorbed).
+  // The page's buffer, or kNoHandle when it cannot be had (the failure absorbed).
   Handle HandleOf(Integer page);
   // HandleOf, then the cache (mCursorPos, mAttributes, mWindow) refreshed from that buffer.
   Handle ReadPage(Integer page);

@@ -23,7 +23,7 @@ constexpr char kPathSeparator = '/';
 
 }  // namespace
 
-Console::Impl::Impl() { mPageHandles.fill(plat::kInvalidHandle); }
+Console::Impl::Impl() { mPageHandles.fill(kNoHandle); }
 
 Console::Impl::~Impl() {
   // Destroying any object of the thread while a console is loaded releases it, with this object's
@@ -99,8 +99,8 @@ void Console::Impl::Release() {
   Os().CloseHandle(mStdOutput);
   Os().CloseHandle(mStdError);
   for (Handle& slot : mPageHandles) {
-    if (slot != plat::kInvalidHandle) Os().CloseHandle(slot);
-    slot = plat::kInvalidHandle;
+    if (slot != kNoHandle) Os().CloseHandle(slot);
+    slot = kNoHandle;
   }
   Os().FreeConsole();
   ConsoleGlobals::ConsoleIsLoaded = 0;

@@ -21,7 +21,7 @@ Integer Console::Impl::ResolvePage(const Variant& PageIndex) {
 }
 
 Handle Console::Impl::HandleOf(Integer page) {
-  Handle handle = 0;
+  Handle handle = kNoHandle;
   bool created = false;
   Step([&] { handle = zzzHandleFromPage(page, created); });
   return handle;
@@ -35,13 +35,14 @@ Handle Console::Impl::ReadPage(Integer page) {
 
 Handle Console::Impl::zzzHandleFromPage(Integer PageIndex, bool& Created) {
   Created = false;
-  // A page outside the table has no slot: the handle stays 0, and every operation on it fails.
-  if (PageIndex < 0 || PageIndex >= kPageCount) return 0;
+  // A page outside the table has no slot and no buffer: every operation on it fails.
+  if (PageIndex < 0 || PageIndex >= kPageCount) return kNoHandle;
   Handle handle = mPageHandles[static_cast<size_t>(PageIndex)];
-  if (handle == plat::kInvalidHandle) {
+  if (handle == kNoHandle) {
     handle = Os().CreateConsoleScreenBuffer(plat::kGenericRead | plat::kGenericWrite,
                                             plat::kFileShareRead | plat::kFileShareWrite,
                                             plat::kConsoleTextmodeBuffer);
+    // The platform's failure value; the slot keeps kNoHandle, so the next lookup tries again.
     if (handle == plat::kInvalidHandle) Raise(kErrInvalidPage, "KelvaneConsole.zzzHandleFromPage");
     Created = true;
     mPageHandles[static_cast<size_t>(PageIndex)] = handle;
@@ -57,7 +58,7 @@ Integer Console::Impl::Page() {
 void Console::Impl::Page(Integer New_Page) {
   if (!Loaded()) return;
   if (New_Page < 0 || New_Page >= kPageCount) Raise(kErrInvalidPage, "KelvaneConsole.Screen");
-  Handle handle = 0;
+  Handle handle = kNoHandle;
   bool created = false;
   // A buffer that cannot be created leaves everything as it was, without an error.
   if (!Step([&] { handle = zzzHandleFromPage(New_Page, created); })) return;

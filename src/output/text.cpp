@@ -96,7 +96,7 @@ bool Console::Impl::zzzSetInputMode(Long Style) {
       return false;
   }
   bool any_page = false;
-  for (Handle slot : mPageHandles) any_page = any_page || slot != plat::kInvalidHandle;
+  for (Handle slot : mPageHandles) any_page = any_page || slot != kNoHandle;
   if (!any_page) return false;
   // The output mode goes to the shown page only; a hidden page keeps the mode it has.
   if (Os().SetConsoleMode(mActiveHandle, style.output_mode) == 0) return false;
