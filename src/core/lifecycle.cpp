@@ -52,12 +52,16 @@ String Console::Impl::zzzSystemDirectory() {
   return directory;
 }
 
-void Console::Impl::zzzReadBufferInfo(Handle handle) {
+void Console::Impl::zzzReadBufferInfo(Handle handle) { ReadBuffer(handle); }
+
+PageLookup Console::Impl::ReadBuffer(Handle handle) {
+  // The record starts as zeros and the result is not examined: a failed query reads as all zeros.
   plat::ScreenBufferInfo info{};
   Os().GetConsoleScreenBufferInfo(handle, &info);
   mCursorPos = info.dwCursorPosition;
   mAttributes = info.wAttributes;
   mWindow = info.srWindow;
+  return PageLookup{handle, info.srWindow, info.dwCursorPosition, info.wAttributes};
 }
 
 void Console::Impl::zzzReadCursorInfo() {

@@ -14,8 +14,9 @@ bool Console::Impl::DrawBox(Integer X, Integer Y, Integer& Width, Integer& Heigh
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
   if (page < 0 || page >= kPageCount) Raise(kErrInvalidPage, kSource);
-  Handle handle = ReadPage(page);
-  const SmallRect window = mWindow;
+  const PageLookup looked_up = ReadPage(page);
+  const Handle handle = looked_up.handle;
+  const SmallRect window = looked_up.window;
   if (X < window.Left || X > window.Right || Y < window.Top || Y > window.Bottom || Width < 1 || Height < 1) {
     Raise(kErrInvalidLineOrBox, kSource);
   }

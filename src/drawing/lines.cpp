@@ -22,16 +22,18 @@ bool Console::Impl::DrawLine(bool horizontal, Integer X, Integer Y, Integer& Len
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
   if (page < 0 || page >= kPageCount) Raise(kErrInvalidPage, source);
-  Handle handle = ReadPage(page);
+  const PageLookup looked_up = ReadPage(page);
+  const Handle handle = looked_up.handle;
+  const SmallRect window = looked_up.window;
   // The start must lie in the page's visible window, not merely in its buffer.
-  if (X < mWindow.Left || X > mWindow.Right || Y < mWindow.Top || Y > mWindow.Bottom || Length < 1) {
+  if (X < window.Left || X > window.Right || Y < window.Top || Y > window.Bottom || Length < 1) {
     Raise(kErrInvalidLineOrBox, source);
   }
   // Only the far end is clipped, in 32 bits so that a length reaching past 32767 clips too.
   if (horizontal) {
-    if (std::int32_t{X} + Length - 1 > mWindow.Right) Length = static_cast<Integer>(mWindow.Right - X + 1);
+    if (std::int32_t{X} + Length - 1 > window.Right) Length = static_cast<Integer>(window.Right - X + 1);
   } else {
-    if (std::int32_t{Y} + Length - 1 > mWindow.Bottom) Length = static_cast<Integer>(mWindow.Bottom - Y + 1);
+    if (std::int32_t{Y} + Length - 1 > window.Bottom) Length = static_cast<Integer>(window.Bottom - Y + 1);
   }
   const Coord size = horizontal ? Coord{Length, 1} : Coord{1, Length};
   const Coord origin{0, 0};
