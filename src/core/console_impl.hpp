@@ -124,8 +124,10 @@ class Console::Impl {
   // The cell a pair of optional coordinates targets on a page just read: each omitted, unconvertible or
   // off-window coordinate is replaced by the cursor's on that axis.
   static Coord TargetCell(const PageLookup& page, const Variant& X, const Variant& Y);
-  // zzzReadCell's work, handing back the lookup of the page the cell was read from (-1: the current page).
-  PageLookup ReadCellOf(Integer page, Integer X, Integer Y, String& Char, Long& ForeColor, Long& BackColor);
+  // zzzReadCell for a member that has just looked up `page` and holds the result: returns the lookup the
+  // cell was read from.
+  PageLookup ReadCellOn(const PageLookup& looked_up, Integer page, Integer X, Integer Y, String& Char,
+                        Long& ForeColor, Long& BackColor);
   // The cell (X, Y) of a page just read, -1 on either axis meaning the cursor's. A cell that cannot be
   // read gives the empty string and the page's current colours.
   static void ReadCell(const PageLookup& page, Integer X, Integer Y, String& Char, Long& ForeColor,

@@ -30,18 +30,24 @@ void Console::Impl::ReadCell(const PageLookup& page, Integer X, Integer Y, Strin
   }
 }
 
-PageLookup Console::Impl::ReadCellOf(Integer page, Integer X, Integer Y, String& Char, Long& ForeColor,
-                                     Long& BackColor) {
-  // -1 is the current page here even when it stood for an unconvertible PageIndex in the caller.
-  const PageLookup looked_up = ReadPage(page == -1 ? mCurrentPage : page);
-  ReadCell(looked_up, X, Y, Char, ForeColor, BackColor);
-  return looked_up;
-}
-
 void Console::Impl::zzzReadCell(String& Char, Long& ForeColor, Long& BackColor, Integer& X, Integer& Y,
                                 Integer& Page) {
   if (Page == -1) Page = mCurrentPage;
-  ReadCellOf(Page, X, Y, Char, ForeColor, BackColor);
+  ReadCell(ReadPage(Page), X, Y, Char, ForeColor, BackColor);
+}
+
+PageLookup Console::Impl::ReadCellOn(const PageLookup& looked_up, Integer page, Integer X, Integer Y,
+                                     String& Char, Long& ForeColor, Long& BackColor) {
+  // A page that has a buffer was read a moment ago in this call and is not read again. A lookup that
+  // found no buffer is repeated as zzzReadCell makes it: there -1 (an unconvertible PageIndex) is the
+  // current page, and a buffer whose creation failed is asked for once more.
+  if (looked_up.handle != kNoHandle) {
+    ReadCell(looked_up, X, Y, Char, ForeColor, BackColor);
+    return looked_up;
+  }
+  const PageLookup again = ReadPage(page == -1 ? mCurrentPage : page);
+  ReadCell(again, X, Y, Char, ForeColor, BackColor);
+  return again;
 }
 
 bool Console::Impl::SetScreenData(String& Char, Long ForeColor, const Variant& BackColor, const Variant& X,
@@ -54,7 +60,7 @@ bool Console::Impl::SetScreenData(String& Char, Long ForeColor, const Variant& B
   String existing;
   Long cell_fore = 0;
   Long cell_back = 0;
-  ReadCellOf(page, target.X, target.Y, existing, cell_fore, cell_back);
+  ReadCellOn(looked_up, page, target.X, target.Y, existing, cell_fore, cell_back);
   Long back = cell_back;
   TakeIfGiven(BackColor, back);
   // The attribute goes first, then the character.
@@ -72,8 +78,9 @@ bool Console::Impl::GetScreenData(String& Char, Long& ForeColor, Long& BackColor
                                   const Variant& Y, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  const Coord target = TargetCell(ReadPage(page), X, Y);
-  ReadCellOf(page, target.X, target.Y, Char, ForeColor, BackColor);
+  const PageLookup looked_up = ReadPage(page);
+  const Coord target = TargetCell(looked_up, X, Y);
+  ReadCellOn(looked_up, page, target.X, target.Y, Char, ForeColor, BackColor);
   return true;
 }
 

@@ -18,11 +18,12 @@ struct InputStyle {
 bool Console::Impl::SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  const Handle handle = ReadPage(page).handle;
+  const PageLookup looked_up = ReadPage(page);
+  const Handle handle = looked_up.handle;
   String character;
   Long cell_fore = 0;
   Long cell_back = 0;
-  ReadCellOf(page, -1, -1, character, cell_fore, cell_back);
+  ReadCellOn(looked_up, page, -1, -1, character, cell_fore, cell_back);
   Long back = cell_back;
   TakeIfGiven(BackColor, back);
   return Os().SetConsoleTextAttribute(handle, static_cast<Word>(zzzColorsToAttribute(ForeColor, back))) != 0;
@@ -39,7 +40,8 @@ bool Console::Impl::WriteText(String Text, const Variant& ForeColor, const Varia
                               bool KeepCursorOnCurrentLine, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  const Handle handle = ReadPage(page).handle;
+  const PageLookup looked_up = ReadPage(page);
+  const Handle handle = looked_up.handle;
   if (!KeepCursorOnCurrentLine) {
     Text += "\r\n";
     zzzSetInputMode(1);
@@ -51,7 +53,7 @@ bool Console::Impl::WriteText(String Text, const Variant& ForeColor, const Varia
   Long back = 0;
   // The defaults are the colours of the cell under the cursor, never the page's current colours. The
   // cursor and window below are those of the read that found that cell.
-  const PageLookup at = ReadCellOf(page, -1, -1, character, fore, back);
+  const PageLookup at = ReadCellOn(looked_up, page, -1, -1, character, fore, back);
   TakeIfGiven(ForeColor, fore);
   TakeIfGiven(BackColor, back);
   auto attribute = static_cast<Word>(zzzColorsToAttribute(fore, back));
