@@ -135,6 +135,10 @@ class Console::Impl {
   void Release();
   bool DrawLine(bool horizontal, Integer X, Integer Y, Integer& Length, Long ForeColor, Long BackColor,
                 KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+  // Raises 30059 from `source` unless (X, Y) lies in the page's window and the shape, `width` by
+  // `height` (a line is 1 across), is at least one cell each way.
+  void CheckDrawingStart(const SmallRect& window, Integer X, Integer Y, Integer width, Integer height,
+                         const char* source);
 };
 
 // zzzCoordToLong: a coordinate as one 32-bit value, X in bits 0..15 and Y in bits 16..31.
