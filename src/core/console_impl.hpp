@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/errors.hpp"
+#include "core/geometry.hpp"
 #include "core/steps.hpp"
 #include "platform/console_platform.hpp"
 
@@ -28,6 +29,21 @@ namespace plat = kelvane::platform;
 
 // The console operations of this process.
 inline plat::ConsolePlatform& Os() { return plat::Platform(); }
+
+// No buffer: a page-table slot whose page has none yet, a page that cannot be had, a handle member not
+// yet set. The platform never hands out 0; its own failure value for a new buffer, plat::kInvalidHandle,
+// is looked at where it is returned and never kept.
+inline constexpr Handle kNoHandle = 0;
+
+// What one look at a page found: its buffer and, as read from that buffer, the visible window, the
+// cursor and the current attribute. A failed read gives all zeros: the window is then the single cell
+// at the origin, and so is the cursor.
+struct PageLookup {
+  Handle handle = kNoHandle;
+  SmallRect window;
+  Coord cursor;
+  Word attributes = 0;
+};
 
 inline constexpr int kPageCount = 20;
 inline constexpr Long kLightGrey = 0xC0C0C0;
@@ -80,11 +96,11 @@ class Console::Impl {
   bool zzzSetInputMode(Long Style);
 
   // --- state, in declaration order ---
-  Handle mActiveHandle = 0;
-  Handle mStdInput = 0;
-  Handle mStdOutput = 0;
-  Handle mStdError = 0;
-  std::array<Handle, kPageCount> mPageHandles{};
+  Handle mActiveHandle = kNoHandle;
+  Handle mStdInput = kNoHandle;
+  Handle mStdOutput = kNoHandle;
+  Handle mStdError = kNoHandle;
+  std::array<Handle, kPageCount> mPageHandles{};  // kNoHandle until the page's buffer is created
   Integer mCurrentPage = 0;
   Coord mCursorPos;
   Word mAttributes = 0;
@@ -98,16 +114,31 @@ class Console::Impl {
   [[noreturn]] void Raise(Long number, const char* source);
   // The page an optional PageIndex names: the current page when omitted, -1 when it does not convert.
   Integer ResolvePage(const Variant& PageIndex);
-  // The page's buffer, or 0 when it cannot be had (the failure absorbed).
+  // The page's buffer, or kNoHandle when it cannot be had (the failure absorbed).
   Handle HandleOf(Integer page);
-  // HandleOf, then the cache (mCursorPos, mAttributes, mWindow) refreshed from that buffer.
-  Handle ReadPage(Integer page);
-  // The cell a pair of optional coordinates targets: each omitted, unconvertible or off-window
-  // coordinate is replaced by the cursor's on that axis.
-  Coord TargetCell(const Variant& X, const Variant& Y);
+  // HandleOf, then ReadBuffer on that buffer.
+  PageLookup ReadPage(Integer page);
+  // One query of the buffer's information, returned and also kept in mCursorPos, mAttributes and
+  // mWindow: the Page setter decides from the window read last, whichever page that was.
+  PageLookup ReadBuffer(Handle handle);
+  // The cell a pair of optional coordinates targets on a page just read: each omitted, unconvertible or
+  // off-window coordinate is replaced by the cursor's on that axis.
+  static Coord TargetCell(const PageLookup& page, const Variant& X, const Variant& Y);
+  // zzzReadCell for a member that has just looked up `page` and holds the result: returns the lookup the
+  // cell was read from.
+  PageLookup ReadCellOn(const PageLookup& looked_up, Integer page, Integer X, Integer Y, String& Char,
+                        Long& ForeColor, Long& BackColor);
+  // The cell (X, Y) of a page just read, -1 on either axis meaning the cursor's. A cell that cannot be
+  // read gives the empty string and the page's current colours.
+  static void ReadCell(const PageLookup& page, Integer X, Integer Y, String& Char, Long& ForeColor,
+                       Long& BackColor);
   void Release();
   bool DrawLine(bool horizontal, Integer X, Integer Y, Integer& Length, Long ForeColor, Long BackColor,
                 KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+  // Raises 30059 from `source` unless (X, Y) lies in the page's window and the shape, `width` by
+  // `height` (a line is 1 across), is at least one cell each way.
+  void CheckDrawingStart(const SmallRect& window, Integer X, Integer Y, Integer width, Integer height,
+                         const char* source);
 };
 
 // zzzCoordToLong: a coordinate as one 32-bit value, X in bits 0..15 and Y in bits 16..31.

@@ -23,7 +23,7 @@ constexpr char kPathSeparator = '/';
 
 }  // namespace
 
-Console::Impl::Impl() { mPageHandles.fill(plat::kInvalidHandle); }
+Console::Impl::Impl() { mPageHandles.fill(kNoHandle); }
 
 Console::Impl::~Impl() {
   // Destroying any object of the thread while a console is loaded releases it, with this object's
@@ -52,12 +52,16 @@ String Console::Impl::zzzSystemDirectory() {
   return directory;
 }
 
-void Console::Impl::zzzReadBufferInfo(Handle handle) {
+void Console::Impl::zzzReadBufferInfo(Handle handle) { ReadBuffer(handle); }
+
+PageLookup Console::Impl::ReadBuffer(Handle handle) {
+  // The record starts as zeros and the result is not examined: a failed query reads as all zeros.
   plat::ScreenBufferInfo info{};
   Os().GetConsoleScreenBufferInfo(handle, &info);
   mCursorPos = info.dwCursorPosition;
   mAttributes = info.wAttributes;
   mWindow = info.srWindow;
+  return PageLookup{handle, info.srWindow, info.dwCursorPosition, info.wAttributes};
 }
 
 void Console::Impl::zzzReadCursorInfo() {
@@ -99,8 +103,8 @@ void Console::Impl::Release() {
   Os().CloseHandle(mStdOutput);
   Os().CloseHandle(mStdError);
   for (Handle& slot : mPageHandles) {
-    if (slot != plat::kInvalidHandle) Os().CloseHandle(slot);
-    slot = plat::kInvalidHandle;
+    if (slot != kNoHandle) Os().CloseHandle(slot);
+    slot = kNoHandle;
   }
   Os().FreeConsole();
   ConsoleGlobals::ConsoleIsLoaded = 0;

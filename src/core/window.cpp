@@ -55,9 +55,9 @@ void Console::Impl::CursorVisible(bool New_CursorVisible) {
 
 bool Console::Impl::GetWindowSize(Integer& Width, Integer& Height) {
   zzzCheckLoaded();
-  zzzReadBufferInfo(mActiveHandle);
-  Width = static_cast<Integer>(mWindow.Right - mWindow.Left + 1);
-  Height = static_cast<Integer>(mWindow.Bottom - mWindow.Top + 1);
+  const SmallRect window = ReadBuffer(mActiveHandle).window;
+  Width = static_cast<Integer>(RectWidth(window));
+  Height = static_cast<Integer>(RectHeight(window));
   return false;
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/console_impl.hpp"
 #include "drawing/line_styles.hpp"
+#include "drawing/shapes.hpp"
 #include "platform/codepage.hpp"
 
 namespace KelvaneConsole {
@@ -14,58 +15,45 @@ bool Console::Impl::DrawBox(Integer X, Integer Y, Integer& Width, Integer& Heigh
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
   if (page < 0 || page >= kPageCount) Raise(kErrInvalidPage, kSource);
-  Handle handle = ReadPage(page);
-  const SmallRect window = mWindow;
-  if (X < window.Left || X > window.Right || Y < window.Top || Y > window.Bottom || Width < 1 || Height < 1) {
-    Raise(kErrInvalidLineOrBox, kSource);
-  }
+  const PageLookup looked_up = ReadPage(page);
+  const SmallRect window = looked_up.window;
+  CheckDrawingStart(window, X, Y, Width, Height, kSource);
   // Width first, then height; both written back and fixed from here on.
-  if (std::int32_t{X} + Width - 1 > window.Right) Width = static_cast<Integer>(window.Right - X + 1);
-  if (std::int32_t{Y} + Height - 1 > window.Bottom) Height = static_cast<Integer>(window.Bottom - Y + 1);
+  ClipToFarEdge(X, Width, window.Right);
+  ClipToFarEdge(Y, Height, window.Bottom);
   const Integer width = Width;
   const Integer height = Height;
 
   // The fill. Its cell count is kept in 32 bits: on a large terminal a box can cover more than 32767
   // cells, and it is drawn like any other.
-  const Coord size{width, height};
-  const Coord origin{0, 0};
-  const SmallRect target{X, Y, static_cast<Integer>(X + width - 1), static_cast<Integer>(Y + height - 1)};
   const bool keep = KeepsCharacters(LineStyle);
   const auto attribute = static_cast<Word>(zzzColorsToAttribute(ForeColor, BackColor));
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   std::vector<plat::CharInfo> cells(count, plat::CharInfo{' ', attribute});
-  bool can_fill = true;
-  if (keep) {
-    std::vector<plat::CharInfo> kept(count);
-    SmallRect region = target;
-    // Without the cells as they are, the fill would put NULs over the text it should keep.
-    can_fill = Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region) != 0;
-    for (size_t i = 0; i < count; ++i) cells[i].Char = kept[i].Char & 0xFF;
-  }
-  SmallRect region = target;
-  const bool result = can_fill && Os().WriteConsoleOutputA(handle, cells.data(), size, origin, &region) != 0;
+  const bool result = WriteCells(looked_up.handle, cells, Coord{X, Y}, Coord{width, height}, keep);
 
   const Variant on_page(page);
   const std::int32_t right = X + width;   // first column right of the box
   const std::int32_t below = Y + height;  // first row below the box
   if (DrawShadow) {
     // Dark grey on black, colours only: the shadow darkens what it falls on. Each strip gets its own
-    // copy of the length, so that its clipping never shortens the box.
-    if (below <= window.Bottom && X + 2 <= window.Right) {
+    // copy of the length, so that its clipping never shortens the box. A strip whose first cell is off
+    // the window is left out.
+    if (InWindow(window, X + 2, below)) {
       Integer length = width;
       Step([&] {
         DrawHLine(static_cast<Integer>(X + 2), static_cast<Integer>(below), length, kDarkGrey, 0,
                   kcLineColorOnly, on_page);
       });
     }
-    if (right <= window.Right && Y + 1 <= window.Bottom) {
+    if (InWindow(window, right, Y + 1)) {
       Integer length = height;
       Step([&] {
         DrawVLine(static_cast<Integer>(right), static_cast<Integer>(Y + 1), length, kDarkGrey, 0,
                   kcLineColorOnly, on_page);
       });
     }
-    if (right + 1 <= window.Right && Y + 1 <= window.Bottom) {
+    if (InWindow(window, right + 1, Y + 1)) {
       Integer length = height;
       Step([&] {
         DrawVLine(static_cast<Integer>(right + 1), static_cast<Integer>(Y + 1), length, kDarkGrey, 0,

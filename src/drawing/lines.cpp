@@ -3,6 +3,7 @@
 
 #include "core/console_impl.hpp"
 #include "drawing/line_styles.hpp"
+#include "drawing/shapes.hpp"
 
 namespace KelvaneConsole {
 
@@ -22,33 +23,21 @@ bool Console::Impl::DrawLine(bool horizontal, Integer X, Integer Y, Integer& Len
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
   if (page < 0 || page >= kPageCount) Raise(kErrInvalidPage, source);
-  Handle handle = ReadPage(page);
-  // The start must lie in the page's visible window, not merely in its buffer.
-  if (X < mWindow.Left || X > mWindow.Right || Y < mWindow.Top || Y > mWindow.Bottom || Length < 1) {
-    Raise(kErrInvalidLineOrBox, source);
-  }
-  // Only the far end is clipped, in 32 bits so that a length reaching past 32767 clips too.
+  const PageLookup looked_up = ReadPage(page);
+  const SmallRect& window = looked_up.window;
   if (horizontal) {
-    if (std::int32_t{X} + Length - 1 > mWindow.Right) Length = static_cast<Integer>(mWindow.Right - X + 1);
+    CheckDrawingStart(window, X, Y, Length, 1, source);
+    ClipToFarEdge(X, Length, window.Right);
   } else {
-    if (std::int32_t{Y} + Length - 1 > mWindow.Bottom) Length = static_cast<Integer>(mWindow.Bottom - Y + 1);
+    CheckDrawingStart(window, X, Y, 1, Length, source);
+    ClipToFarEdge(Y, Length, window.Bottom);
   }
-  const Coord size = horizontal ? Coord{Length, 1} : Coord{1, Length};
-  const Coord origin{0, 0};
-  const SmallRect target{X, Y, static_cast<Integer>(X + size.X - 1), static_cast<Integer>(Y + size.Y - 1)};
   const LineStyleCharacters& style = CharactersOf(LineStyle);
   const std::uint8_t character = horizontal ? style.horizontal : style.vertical;
   const auto attribute = static_cast<Word>(zzzColorsToAttribute(ForeColor, BackColor));
   std::vector<plat::CharInfo> cells(static_cast<size_t>(Length), plat::CharInfo{character, attribute});
-  if (character == 0) {
-    std::vector<plat::CharInfo> kept(cells.size());
-    SmallRect region = target;
-    // Without the cells as they are, writing would put NULs over the text the line should keep.
-    if (Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region) == 0) return false;
-    for (size_t i = 0; i < cells.size(); ++i) cells[i].Char = kept[i].Char & 0xFF;
-  }
-  SmallRect region = target;
-  return Os().WriteConsoleOutputA(handle, cells.data(), size, origin, &region) != 0;
+  const Coord size = horizontal ? Coord{Length, 1} : Coord{1, Length};
+  return WriteCells(looked_up.handle, cells, Coord{X, Y}, size, character == 0);
 }
 
 }  // namespace KelvaneConsole

@@ -18,13 +18,12 @@ struct InputStyle {
 bool Console::Impl::SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  Handle handle = ReadPage(page);
+  const PageLookup looked_up = ReadPage(page);
+  const Handle handle = looked_up.handle;
   String character;
   Long cell_fore = 0;
   Long cell_back = 0;
-  Integer x = -1;
-  Integer y = -1;
-  zzzReadCell(character, cell_fore, cell_back, x, y, page);
+  ReadCellOn(looked_up, page, -1, -1, character, cell_fore, cell_back);
   Long back = cell_back;
   TakeIfGiven(BackColor, back);
   return Os().SetConsoleTextAttribute(handle, static_cast<Word>(zzzColorsToAttribute(ForeColor, back))) != 0;
@@ -41,7 +40,8 @@ bool Console::Impl::WriteText(String Text, const Variant& ForeColor, const Varia
                               bool KeepCursorOnCurrentLine, const Variant& PageIndex) {
   if (!Loaded()) return false;
   Integer page = ResolvePage(PageIndex);
-  Handle handle = ReadPage(page);
+  const PageLookup looked_up = ReadPage(page);
+  const Handle handle = looked_up.handle;
   if (!KeepCursorOnCurrentLine) {
     Text += "\r\n";
     zzzSetInputMode(1);
@@ -51,27 +51,25 @@ bool Console::Impl::WriteText(String Text, const Variant& ForeColor, const Varia
   String character;
   Long fore = 0;
   Long back = 0;
-  Integer x = -1;
-  Integer y = -1;
-  Integer read_page = page;
-  // The defaults are the colours of the cell under the cursor, never the page's current colours.
-  zzzReadCell(character, fore, back, x, y, read_page);
+  // The defaults are the colours of the cell under the cursor, never the page's current colours. The
+  // cursor and window below are those of the read that found that cell.
+  const PageLookup at = ReadCellOn(looked_up, page, -1, -1, character, fore, back);
   TakeIfGiven(ForeColor, fore);
   TakeIfGiven(BackColor, back);
   auto attribute = static_cast<Word>(zzzColorsToAttribute(fore, back));
   const std::size_t length = plat::Utf8CharacterCount(Text);
-  if (mCursorPos.Y == mWindow.Bottom) {
+  if (at.cursor.Y == at.window.Bottom) {
     // On the window's bottom row the text's colours go ahead of it: to the right edge when the line
     // ends here (the row is about to scroll up in these colours) or the text reaches the edge, and
     // over the text's own cells otherwise.
-    const std::int64_t column = mCursorPos.X;
-    const std::int64_t right = mWindow.Right;
+    const std::int64_t column = at.cursor.X;
+    const std::int64_t right = at.window.Right;
     std::int64_t cells = (!KeepCursorOnCurrentLine || static_cast<std::int64_t>(length) + column >= right)
                              ? right - column + 1
                              : static_cast<std::int64_t>(length);
     if (cells > 0) {
       plat::Dword written = 0;
-      Os().FillConsoleOutputAttribute(handle, attribute, static_cast<plat::Dword>(cells), mCursorPos,
+      Os().FillConsoleOutputAttribute(handle, attribute, static_cast<plat::Dword>(cells), at.cursor,
                                       &written);
     }
   }
@@ -96,7 +94,7 @@ bool Console::Impl::zzzSetInputMode(Long Style) {
       return false;
   }
   bool any_page = false;
-  for (Handle slot : mPageHandles) any_page = any_page || slot != plat::kInvalidHandle;
+  for (Handle slot : mPageHandles) any_page = any_page || slot != kNoHandle;
   if (!any_page) return false;
   // The output mode goes to the shown page only; a hidden page keeps the mode it has.
   if (Os().SetConsoleMode(mActiveHandle, style.output_mode) == 0) return false;

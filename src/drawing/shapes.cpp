@@ -1,0 +1,27 @@
+// The start check, the far-edge clip and the cell write of lines and boxes.
+#include "drawing/shapes.hpp"
+
+namespace KelvaneConsole {
+
+void Console::Impl::CheckDrawingStart(const SmallRect& window, Integer X, Integer Y, Integer width,
+                                      Integer height, const char* source) {
+  // The start must lie in the page's visible window, not merely in its buffer.
+  if (!InWindow(window, X, Y) || width < 1 || height < 1) Raise(kErrInvalidLineOrBox, source);
+}
+
+bool WriteCells(Handle handle, std::vector<plat::CharInfo>& cells, Coord at, Coord size,
+                bool keep_characters) {
+  const Coord origin{0, 0};
+  const SmallRect target{at.X, at.Y, static_cast<Integer>(at.X + size.X - 1),
+                         static_cast<Integer>(at.Y + size.Y - 1)};
+  if (keep_characters) {
+    std::vector<plat::CharInfo> kept(cells.size());
+    SmallRect region = target;
+    if (Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region) == 0) return false;
+    for (size_t i = 0; i < cells.size(); ++i) cells[i].Char = kept[i].Char & 0xFF;
+  }
+  SmallRect region = target;
+  return Os().WriteConsoleOutputA(handle, cells.data(), size, origin, &region) != 0;
+}
+
+}  // namespace KelvaneConsole
