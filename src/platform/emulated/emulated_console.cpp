@@ -344,33 +344,30 @@ Bool EmulatedConsole::WriteConsoleOutputA(Handle hConsoleOutput, const CharInfo*
   return 1;
 }
 
+Bool EmulatedConsole::Fill(Op op, Handle handle, Word CharInfo::*field, Word value, Dword length, Coord start,
+                           Dword* written) {
+  auto call = Open(op, Needs::Write, handle);
+  if (!call) return 0;
+  if (!written) return Fail(emulated::kErrorInvalidAccess);
+  ScreenBuffer& b = *call.buffer;
+  const Dword count = emulated::FillSpan(b.size, start, length);
+  const size_t first = static_cast<size_t>(start.Y) * b.size.X + start.X;
+  for (Dword i = 0; i < count; ++i) b.cells[first + i].*field = value;
+  MarkRun(b, first, count);
+  *written = count;
+  return 1;
+}
+
 Bool EmulatedConsole::FillConsoleOutputCharacterA(Handle hConsoleOutput, char cCharacter, Dword nLength,
                                                   Coord dwWriteCoord, Dword* lpNumberOfCharsWritten) {
-  auto call = Open(Op::FillConsoleOutputCharacterA, Needs::Write, hConsoleOutput);
-  if (!call) return 0;
-  if (!lpNumberOfCharsWritten) return Fail(emulated::kErrorInvalidAccess);
-  ScreenBuffer& b = *call.buffer;
-  const Dword count = emulated::FillSpan(b.size, dwWriteCoord, nLength);
-  const size_t first = static_cast<size_t>(dwWriteCoord.Y) * b.size.X + dwWriteCoord.X;
-  for (Dword i = 0; i < count; ++i) b.cells[first + i].Char = static_cast<unsigned char>(cCharacter);
-  MarkRun(b, first, count);
-  *lpNumberOfCharsWritten = count;
-  return 1;
+  return Fill(Op::FillConsoleOutputCharacterA, hConsoleOutput, &CharInfo::Char,
+              static_cast<unsigned char>(cCharacter), nLength, dwWriteCoord, lpNumberOfCharsWritten);
 }
 
 Bool EmulatedConsole::FillConsoleOutputAttribute(Handle hConsoleOutput, Word wAttribute, Dword nLength,
                                                  Coord dwWriteCoord, Dword* lpNumberOfAttrsWritten) {
-  auto call = Open(Op::FillConsoleOutputAttribute, Needs::Write, hConsoleOutput);
-  if (!call) return 0;
-  if (!lpNumberOfAttrsWritten) return Fail(emulated::kErrorInvalidAccess);
-  ScreenBuffer& b = *call.buffer;
-  const Dword count = emulated::FillSpan(b.size, dwWriteCoord, nLength);
-  const size_t first = static_cast<size_t>(dwWriteCoord.Y) * b.size.X + dwWriteCoord.X;
-  const Word stored = wAttribute & emulated::kStoredCellAttributeBits;
-  for (Dword i = 0; i < count; ++i) b.cells[first + i].Attributes = stored;
-  MarkRun(b, first, count);
-  *lpNumberOfAttrsWritten = count;
-  return 1;
+  return Fill(Op::FillConsoleOutputAttribute, hConsoleOutput, &CharInfo::Attributes,
+              wAttribute & emulated::kStoredCellAttributeBits, nLength, dwWriteCoord, lpNumberOfAttrsWritten);
 }
 
 // --- text output, cursor, attributes, modes and title ---

@@ -189,6 +189,9 @@ class EmulatedConsole final : public ConsolePlatform {
 
   // The active buffer's changes, for the frame (the lock is held).
   void MarkCells(const emulated::ScreenBuffer& buffer, int left, int top, int right, int bottom);
+  // The two fills: `value` into `field` of up to `length` cells in row order from `start`.
+  Bool Fill(Op op, Handle handle, Word CharInfo::*field, Word value, Dword length, Coord start,
+            Dword* written);
   // `count` cells in row order from cell index `first` of `buffer`.
   void MarkRun(const emulated::ScreenBuffer& buffer, size_t first, Dword count);
   void MarkRepaintIfShown(const emulated::ScreenBuffer& buffer);
