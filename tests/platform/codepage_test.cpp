@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -173,43 +172,6 @@ TEST(CodepageTest, EncodeUtf8) {
             "\xF0\x90\x80\x80|\xF4\x8F\xBF\xBF|\uFFFD|\uFFFD|\uFFFD|"s);
   EXPECT_EQ(EncodeUtf8(U'😀'), "😀");
   EXPECT_EQ(EncodeUtf8(0xFFFFFFFF), "\uFFFD");
-}
-
-// Random bytes weighted towards lead and continuation bytes and real sequences, so that valid
-// multi-byte characters, near misses and truncations all come up often: the three ways of cutting
-// text into characters agree, and whatever comes out converts back unchanged.
-TEST(CodepageTest, RandomBytesConvertConsistently) {
-  std::mt19937 random(437);
-  const std::vector<std::string> fragments = {"a",    "\x00"s, "\x7F", "\x80", "\xBF",
-                                              "\xC0", "\xC2",  "\xDF", "\xE0", "\xED",
-                                              "\xEF", "\xF0",  "\xF4", "\xF5", "\xFF",
-                                              "\xA0", "\x8F",  "\x90", "\x9F", "é",
-                                              "═",    "☺",     "€",    "😀",    "\xF4\x8F\xBF\xBF"};
-  std::uniform_int_distribution<int> length_of(0, 24);
-  std::uniform_int_distribution<int> kind(0, 1);
-  std::uniform_int_distribution<int> any_byte(0, 255);
-  std::uniform_int_distribution<std::size_t> fragment_of(0, fragments.size() - 1);
-  for (int iteration = 0; iteration < 20000; ++iteration) {
-    std::string text;
-    for (int i = length_of(random); i > 0; --i) {
-      if (kind(random) == 0) {
-        text.push_back(static_cast<char>(any_byte(random)));
-      } else {
-        text += fragments[fragment_of(random)];
-      }
-    }
-    const std::string ansi = AnsiFromUtf8(text);
-    const std::vector<std::string_view> pieces = SplitCharacters(text);
-    ASSERT_EQ(Utf8CharacterCount(text), ansi.size()) << testing::PrintToString(text);
-    ASSERT_EQ(pieces.size(), ansi.size()) << testing::PrintToString(text);
-    std::size_t covered = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-      ASSERT_EQ(AnsiFromUtf8(pieces[i]), std::string(1, ansi[i])) << testing::PrintToString(text);
-      covered += pieces[i].size();
-    }
-    ASSERT_EQ(covered, text.size());
-    ASSERT_EQ(AnsiFromUtf8(Utf8FromAnsi(ansi)), ansi) << testing::PrintToString(text);
-  }
 }
 
 }  // namespace
