@@ -115,12 +115,6 @@ TEST_F(LifecycleTest, HelpFilePathTakesOneSeparator) {
   EXPECT_EQ(ErrorOf([&] { c.Load(); }).HelpFile(), "KelvaneSG3.chm");
 }
 
-TEST(CoordToLong, PacksXLowAndYHigh) {
-  EXPECT_EQ(KelvaneConsole::zzzCoordToLong({3, 2}), 0x00020003);
-  EXPECT_EQ(KelvaneConsole::zzzCoordToLong({-1, 0}), 0x0000FFFF);
-  EXPECT_EQ(KelvaneConsole::zzzCoordToLong({0, -1}), static_cast<Long>(0xFFFF0000u));
-}
-
 // --- the end-of-call signal: one per outermost public call, none from nested calls ---
 
 TEST_F(LifecycleTest, OneEndOfCallSignalPerOutermostCallEvenWhenItThrows) {
