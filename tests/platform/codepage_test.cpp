@@ -93,28 +93,6 @@ TEST(CodepageTest, LargeAndEmptyTextRoundTrip) {
   EXPECT_TRUE(FirstUtf8Character("").empty());
 }
 
-// Exactly the 128 ASCII scalar values and the 160 non-ASCII glyphs map to a byte, each to the byte that
-// shows it; everything else (the C1 controls, Latin-1 characters 437 lacks, U+FFFD, ...) gives '?'.
-TEST(CodepageTest, EveryCodePointMapsToItsByteOrToQuestionMark) {
-  int mapped_non_ascii = 0;
-  for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
-    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-    const std::string utf8 = EncodeUtf8(cp);
-    ASSERT_EQ(Utf8CharacterCount(utf8), 1u) << "U+" << std::hex << static_cast<unsigned>(cp);
-    ASSERT_EQ(FirstUtf8Character(utf8), utf8) << "U+" << std::hex << static_cast<unsigned>(cp);
-    const std::string ansi = AnsiFromUtf8(utf8);
-    ASSERT_EQ(ansi.size(), 1u) << "U+" << std::hex << static_cast<unsigned>(cp);
-    const auto byte = static_cast<unsigned char>(ansi[0]);
-    if (cp < 0x80) {
-      ASSERT_EQ(byte, cp);
-    } else if (byte != '?') {
-      ASSERT_EQ(Cp437Glyph(byte), cp) << "U+" << std::hex << static_cast<unsigned>(cp);
-      ++mapped_non_ascii;
-    }
-  }
-  EXPECT_EQ(mapped_non_ascii, 31 + 1 + 128);
-}
-
 // Each byte that cannot start a well-formed character costs one '?', and decoding resumes at the very
 // next byte, so that the count always agrees with the converted length.
 struct Invalid {
