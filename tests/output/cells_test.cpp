@@ -10,10 +10,6 @@
 namespace kelvane::testing {
 namespace {
 
-using platform::Coord;
-using platform::Dword;
-using platform::SmallRect;
-
 // What GetScreenData gives: the character and the two colours.
 using Read = std::tuple<String, Long, Long>;
 
@@ -21,13 +17,6 @@ class CellsTest : public SmallConsoleTest {
  protected:
   // The cursor's cell is not the origin.
   CellsTest() { console_.SetCursorPos(2, 1); }
-
-  // Puts a character and an attribute into a cell behind the library's back.
-  void Poke(Coord at, char character, platform::Word attribute) {
-    Dword written = 0;
-    emulated_.FillConsoleOutputCharacterA(Shown(), character, 1, at, &written);
-    emulated_.FillConsoleOutputAttribute(Shown(), attribute, 1, at, &written);
-  }
 
   // GetScreenData, whose result is always true; colours it does not write come back as -1.
   Read Get(const Variant& x = Missing, const Variant& y = Missing, const Variant& page = Missing) {
@@ -37,8 +26,6 @@ class CellsTest : public SmallConsoleTest {
     return {ch, fore, back};
   }
 };
-
-// --- SetScreenData ---
 
 TEST_F(CellsTest, AFiveLetterCharWritesItsFirstLetterAtTheCursorAndLeavesCursorAndColours) {
   String ch = "Hello";
@@ -90,19 +77,6 @@ TEST_F(CellsTest, EachCoordinateOutsideTheWindowFallsBackToTheCursorsOnItsOwnAxi
   EXPECT_EQ(CursorOf(Shown()), (Coord{2, 1}));
 }
 
-TEST_F(CellsTest, InAScrolledWindowTheEdgesAreTheWindowsNotTheBuffers) {
-  // A 40 x 20 buffer showing columns 10..29 of rows 8..12.
-  ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{40, 20}, SmallRect{10, 8, 29, 12}));
-  ASSERT_TRUE(console_.SetCursorPos(12, 9));
-  EXPECT_TRUE(console_.SetScreenData("a", kWhite, Variant(), 0, 11));  // in the buffer, left of the window
-  EXPECT_TRUE(console_.SetScreenData("b", kWhite, Variant(), 15, 7));  // above the window
-  EXPECT_TRUE(console_.SetScreenData("c", kWhite, Variant(), 29, 12));
-  EXPECT_TRUE(console_.SetScreenData("d", kWhite, Variant(), 10, 8));
-  EXPECT_EQ(Text(Shown()), (Rows{"d                   ", "     b              ", kBlankRow,
-                                 "  a                 ", "                   c"}));
-  EXPECT_EQ(Cell(Shown(), 0, 11).Char, ' ');
-}
-
 // Empty converts (to 0), so it is black rather than omitted.
 TEST_F(CellsTest, BackColorThatDoesNotConvertCountsAsOmitted) {
   EXPECT_TRUE(console_.SetScreenData("x", kYellow, "purple", 3, 3));
@@ -110,16 +84,6 @@ TEST_F(CellsTest, BackColorThatDoesNotConvertCountsAsOmitted) {
   EXPECT_TRUE(console_.SetScreenData("z", kYellow, Variant::Empty(), 5, 3));
   EXPECT_EQ(Text(Shown(), 3, 1), (Rows{"   xyz              "}));
   EXPECT_EQ(Attributes(Shown(), 3, 1), (Rows{"1F1F1F1E1E0E1F1F1F1F1F1F1F1F1F1F1F1F1F1F"}));
-}
-
-TEST_F(CellsTest, APageThatCannotBeHadGetsNothingWritten) {
-  const int buffers_created = emulated_.CallCount(Op::CreateConsoleScreenBuffer);
-  for (const Variant& page : {Variant(25), Variant(-1), Variant("abc"), Variant(20)}) {
-    String ch = "xyz";
-    EXPECT_FALSE(console_.SetScreenData(ch, kYellow, kDarkRed, 0, 0, page)) << page.StringValue();
-  }
-  ExpectBlankPage(Shown());
-  EXPECT_EQ(emulated_.CallCount(Op::CreateConsoleScreenBuffer), buffers_created);
 }
 
 // The attribute goes first; the character only after it.
@@ -149,36 +113,21 @@ TEST_F(CellsTest, AHiddenPageIsWrittenAtItsOwnCursorAndReadWithoutBeingShown) {
             (Rows{"4F4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E", "4E4F4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E4E"}));
 }
 
-// --- GetScreenData ---
-
 TEST_F(CellsTest, GetScreenDataReadsTheCharacterAndBothColours) {
   EXPECT_EQ(Get(0, 0), Read(" ", kWhite, kDarkBlue));
-  Poke(Coord{6, 2}, 'Z', 0x1E);
+  Poke(Shown(), Coord{6, 2}, 'Z', 0x1E);
   EXPECT_EQ(Get(6, 2), Read("Z", 0x00FFFF, 0x800000));
   // A grid line bit beside yellow on dark blue: neither colour is written.
-  Poke(Coord{6, 2}, 'G', 0x041E);
+  Poke(Shown(), Coord{6, 2}, 'G', 0x041E);
   EXPECT_EQ(Get(6, 2), Read("G", -1, -1));
 }
 
 TEST_F(CellsTest, OmittedOrOffWindowCoordinatesReadUnderTheCursor) {
-  Poke(Coord{2, 1}, 'K', 0x4E);
-  Poke(Coord{7, 1}, 'L', 0x2A);
+  Poke(Shown(), Coord{2, 1}, 'K', 0x4E);
+  Poke(Shown(), Coord{7, 1}, 'L', 0x2A);
   EXPECT_EQ(Get(), Read("K", kYellow, kDarkRed));
   EXPECT_EQ(std::get<0>(Get(7)), "L");      // the cursor's row
   EXPECT_EQ(std::get<0>(Get(30, 1)), "K");  // beyond the right edge
-}
-
-TEST_F(CellsTest, TheReadPageDecidesWhatIsRead) {
-  Poke(Coord{0, 0}, 'A', 0x1E);
-  // An unconvertible page becomes -1, which the cell read takes for the current page, as it does -1
-  // itself; such a read lands on the origin.
-  for (const Variant& page : {Variant("abc"), Variant(-1)}) {
-    EXPECT_EQ(Get(5, 3, page), Read("A", kYellow, kDarkBlue)) << page.StringValue();
-  }
-  // A page outside the table reads as empty and black.
-  for (const Variant& page : {Variant(25), Variant(20), Variant(-2)}) {
-    EXPECT_EQ(Get(0, 0, page), Read("", kBlack, kBlack)) << page.StringValue();
-  }
 }
 
 TEST_F(CellsTest, AFailedCellReadGivesTheCurrentColours) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -94,28 +93,6 @@ TEST(CodepageTest, LargeAndEmptyTextRoundTrip) {
   EXPECT_TRUE(FirstUtf8Character("").empty());
 }
 
-// Exactly the 128 ASCII scalar values and the 160 non-ASCII glyphs map to a byte, each to the byte that
-// shows it; everything else (the C1 controls, Latin-1 characters 437 lacks, U+FFFD, ...) gives '?'.
-TEST(CodepageTest, EveryCodePointMapsToItsByteOrToQuestionMark) {
-  int mapped_non_ascii = 0;
-  for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
-    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-    const std::string utf8 = EncodeUtf8(cp);
-    ASSERT_EQ(Utf8CharacterCount(utf8), 1u) << "U+" << std::hex << static_cast<unsigned>(cp);
-    ASSERT_EQ(FirstUtf8Character(utf8), utf8) << "U+" << std::hex << static_cast<unsigned>(cp);
-    const std::string ansi = AnsiFromUtf8(utf8);
-    ASSERT_EQ(ansi.size(), 1u) << "U+" << std::hex << static_cast<unsigned>(cp);
-    const auto byte = static_cast<unsigned char>(ansi[0]);
-    if (cp < 0x80) {
-      ASSERT_EQ(byte, cp);
-    } else if (byte != '?') {
-      ASSERT_EQ(Cp437Glyph(byte), cp) << "U+" << std::hex << static_cast<unsigned>(cp);
-      ++mapped_non_ascii;
-    }
-  }
-  EXPECT_EQ(mapped_non_ascii, 31 + 1 + 128);
-}
-
 // Each byte that cannot start a well-formed character costs one '?', and decoding resumes at the very
 // next byte, so that the count always agrees with the converted length.
 struct Invalid {
@@ -173,43 +150,6 @@ TEST(CodepageTest, EncodeUtf8) {
             "\xF0\x90\x80\x80|\xF4\x8F\xBF\xBF|\uFFFD|\uFFFD|\uFFFD|"s);
   EXPECT_EQ(EncodeUtf8(U'😀'), "😀");
   EXPECT_EQ(EncodeUtf8(0xFFFFFFFF), "\uFFFD");
-}
-
-// Random bytes weighted towards lead and continuation bytes and real sequences, so that valid
-// multi-byte characters, near misses and truncations all come up often: the three ways of cutting
-// text into characters agree, and whatever comes out converts back unchanged.
-TEST(CodepageTest, RandomBytesConvertConsistently) {
-  std::mt19937 random(437);
-  const std::vector<std::string> fragments = {"a",    "\x00"s, "\x7F", "\x80", "\xBF",
-                                              "\xC0", "\xC2",  "\xDF", "\xE0", "\xED",
-                                              "\xEF", "\xF0",  "\xF4", "\xF5", "\xFF",
-                                              "\xA0", "\x8F",  "\x90", "\x9F", "é",
-                                              "═",    "☺",     "€",    "😀",    "\xF4\x8F\xBF\xBF"};
-  std::uniform_int_distribution<int> length_of(0, 24);
-  std::uniform_int_distribution<int> kind(0, 1);
-  std::uniform_int_distribution<int> any_byte(0, 255);
-  std::uniform_int_distribution<std::size_t> fragment_of(0, fragments.size() - 1);
-  for (int iteration = 0; iteration < 20000; ++iteration) {
-    std::string text;
-    for (int i = length_of(random); i > 0; --i) {
-      if (kind(random) == 0) {
-        text.push_back(static_cast<char>(any_byte(random)));
-      } else {
-        text += fragments[fragment_of(random)];
-      }
-    }
-    const std::string ansi = AnsiFromUtf8(text);
-    const std::vector<std::string_view> pieces = SplitCharacters(text);
-    ASSERT_EQ(Utf8CharacterCount(text), ansi.size()) << testing::PrintToString(text);
-    ASSERT_EQ(pieces.size(), ansi.size()) << testing::PrintToString(text);
-    std::size_t covered = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-      ASSERT_EQ(AnsiFromUtf8(pieces[i]), std::string(1, ansi[i])) << testing::PrintToString(text);
-      covered += pieces[i].size();
-    }
-    ASSERT_EQ(covered, text.size());
-    ASSERT_EQ(AnsiFromUtf8(Utf8FromAnsi(ansi)), ansi) << testing::PrintToString(text);
-  }
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ ConsoleTest::~ConsoleTest() {
 }
 
 Handle ConsoleTest::PageBuffer(Console& console, Integer page) {
-  // Show the page for a moment to learn its buffer, then put the previous page back.
   Integer previous = console.Page();
   console.Page(page);
   Handle handle = emulated_.ActiveBufferHandle();
@@ -30,33 +29,29 @@ namespace {
 
 // Rows of a buffer's window, each cell turned into text by `render`.
 template <class Render>
-std::vector<std::string> WindowRows(const EmulatedConsole& emulated, Handle buffer, int first, int count,
-                                    Render render) {
+Rows WindowRows(const EmulatedConsole& emulated, Handle buffer, int first, int count, Render render) {
   auto info = emulated.BufferInfo(buffer);
   if (!info) return {};
   auto cells = emulated.ReadCells(buffer);
   const auto& w = info->srWindow;
-  int rows = count < 0 ? w.Bottom - w.Top + 1 - first : count;
-  std::vector<std::string> lines;
-  for (int r = 0; r < rows; ++r) {
-    std::string line;
-    int y = w.Top + first + r;
+  Rows lines(static_cast<size_t>(count < 0 ? w.Bottom - w.Top + 1 - first : count));
+  for (size_t r = 0; r < lines.size(); ++r) {
     for (int x = w.Left; x <= w.Right; ++x)
-      line += render(cells[static_cast<size_t>(y) * info->dwSize.X + x]);
-    lines.push_back(line);
+      lines[r] +=
+          render(cells[static_cast<size_t>(w.Top + first + static_cast<int>(r)) * info->dwSize.X + x]);
   }
   return lines;
 }
 
 }  // namespace
 
-std::vector<std::string> ConsoleTest::Text(Handle buffer, int first, int count) const {
+Rows ConsoleTest::Text(Handle buffer, int first, int count) const {
   return WindowRows(emulated_, buffer, first, count, [](const platform::CharInfo& cell) {
     return platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
   });
 }
 
-std::vector<std::string> ConsoleTest::Attributes(Handle buffer, int first, int count) const {
+Rows ConsoleTest::Attributes(Handle buffer, int first, int count) const {
   return WindowRows(emulated_, buffer, first, count, [](const platform::CharInfo& cell) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     return std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]};
@@ -64,9 +59,21 @@ std::vector<std::string> ConsoleTest::Attributes(Handle buffer, int first, int c
 }
 
 platform::CharInfo ConsoleTest::Cell(Handle buffer, int x, int y) const {
-  auto info = emulated_.BufferInfo(buffer);
-  auto cells = emulated_.ReadCells(buffer);
-  return cells.at(static_cast<size_t>(y) * info->dwSize.X + x);
+  return emulated_.ReadCells(buffer).at(static_cast<size_t>(y) * emulated_.BufferInfo(buffer)->dwSize.X + x);
+}
+
+void ConsoleTest::Poke(Handle buffer, Coord at, char character, platform::Word attribute) {
+  platform::Dword written = 0;
+  emulated_.FillConsoleOutputCharacterA(buffer, character, 1, at, &written);
+  emulated_.FillConsoleOutputAttribute(buffer, attribute, 1, at, &written);
+}
+
+void ConsoleTest::PaintPattern(Handle buffer) {
+  const SmallRect w = emulated_.BufferInfo(buffer)->srWindow;
+  for (short y = w.Top; y <= w.Bottom; ++y) {
+    for (short x = w.Left; x <= w.Right; ++x)
+      Poke(buffer, Coord{x, y}, static_cast<char>('a' + (y - w.Top + x - w.Left) % 26), 0x07);
+  }
 }
 
 }  // namespace kelvane::testing

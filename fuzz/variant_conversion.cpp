@@ -1,0 +1,107 @@
+// Arbitrary bytes through Variant::ToInteger and Variant::ToLong, as text and, when long enough, as a
+// double and a 32-bit integer. Checks what every conversion promises: a value or error 6 "Overflow" or
+// 13 "Type mismatch" from "KelvaneConsole" with no help file; text that is no number is no number for
+// either target; without an &H or &O literal the Integer is the Long whenever that fits 16 bits; a
+// double rounds half to even within the target's range; an integer converts exactly or overflows.
+#include <kelvane/console.hpp>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace {
+
+using KelvaneConsole::Error;
+using KelvaneConsole::Variant;
+
+void Check(bool holds, const char* property) {
+  if (holds) return;
+  std::fprintf(stderr, "variant_conversion: violated: %s\n", property);
+  std::abort();
+}
+
+// The value, or the error number (6 or 13) after checking its fields.
+template <class Conversion>
+std::optional<std::int64_t> Convert(Conversion&& convert, int& error) {
+  error = 0;
+  try {
+    return convert();
+  } catch (const Error& e) {
+    Check(e.Number() == 6 || e.Number() == 13, "a conversion raises only error 6 or 13");
+    Check(e.Source() == "KelvaneConsole", "a conversion error comes from KelvaneConsole");
+    Check(e.Description() == (e.Number() == 6 ? "Overflow" : "Type mismatch"),
+          "the error's text fits its number");
+    Check(e.HelpFile().empty() && e.HelpContext() == 0, "a conversion error has no help file or context");
+    error = e.Number();
+  }
+  return std::nullopt;
+}
+
+void CheckText(const std::string& text) {
+  const Variant value(text);
+  int long_error = 0, integer_error = 0;
+  const auto as_long = Convert([&] { return value.ToLong(); }, long_error);
+  const auto as_integer = Convert([&] { return value.ToInteger(); }, integer_error);
+  if (long_error == 13) Check(integer_error == 13, "text that is no Long is no Integer either");
+  if (as_integer) Check(*as_integer >= INT16_MIN && *as_integer <= INT16_MAX, "an Integer fits 16 bits");
+  if (!as_long || text.substr(0, text.find('\0')).find('&') != std::string::npos) return;
+  if (*as_long >= INT16_MIN && *as_long <= INT16_MAX) {
+    Check(as_integer == as_long, "a decimal Long that fits 16 bits is also the Integer");
+  } else {
+    Check(integer_error == 6, "a decimal Long outside 16 bits overflows the Integer");
+  }
+}
+
+void CheckDouble(double d) {
+  const Variant value(d);
+  int error = 0;
+  for (const auto& [low, high] : {std::pair<double, double>{INT16_MIN, INT16_MAX}, {INT32_MIN, INT32_MAX}}) {
+    const auto result = Convert(
+        [&] { return low == INT16_MIN ? std::int64_t{value.ToInteger()} : std::int64_t{value.ToLong()}; },
+        error);
+    // The range is tested against the half-way points, before rounding.
+    if (std::isnan(d) || d < low - 0.5 || d >= high + 0.5) {
+      Check(error == 6, "a double outside the range overflows");
+      continue;
+    }
+    const double below = std::floor(d);
+    const double expected =
+        d - below > 0.5 || (d - below == 0.5 && std::fmod(below, 2.0) != 0) ? below + 1 : below;
+    if (expected > high) {
+      Check(error == 6, "a double that rounds past the range overflows");
+    } else {
+      Check(result && static_cast<double>(*result) == expected, "a double rounds half to even");
+    }
+  }
+}
+
+void CheckInteger(std::int32_t n) {
+  const Variant value(n);
+  int error = 0;
+  Check(Convert([&] { return std::int64_t{value.ToLong()}; }, error) == n, "a Long converts to itself");
+  const auto as_integer = Convert([&] { return std::int64_t{value.ToInteger()}; }, error);
+  Check(n >= INT16_MIN && n <= INT16_MAX ? as_integer == n : error == 6,
+        "an Integer is the value or overflows");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  CheckText(std::string(reinterpret_cast<const char*>(data), size));
+  if (size >= sizeof(double)) {
+    double d = 0;
+    std::memcpy(&d, data, sizeof d);
+    CheckDouble(d);
+  }
+  if (size >= sizeof(std::int32_t)) {
+    std::int32_t n = 0;
+    std::memcpy(&n, data, sizeof n);
+    CheckInteger(n);
+  }
+  return 0;
+}
