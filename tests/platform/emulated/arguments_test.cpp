@@ -33,56 +33,34 @@ struct Row {
   Bool (*call)(EmulatedConsole&, Handle, Scratch&);
 };
 
+// The operation's name, the handle kind it takes, the errors for read-only and write-only buffers, and
+// its arguments after the handle (`s`: the scratch the call may write back to).
+// clang-format off
+#define ROW(op, kind, read_only, write_only, ...) Row{#op, kind, read_only, write_only, \
+    [](EmulatedConsole& c, Handle h, Scratch& s) -> Bool { return (void)s, c.op(h __VA_OPT__(, ) __VA_ARGS__); }}
+// clang-format on
+constexpr Dword kDenied = kErrorAccessDenied;
+const CursorInfo kShape{60, 0};
 const Row kRows[] = {
-    {"GetConsoleScreenBufferInfo", kOutput, 0, kErrorAccessDenied,
-     [](EmulatedConsole& c, Handle h, Scratch& s) { return c.GetConsoleScreenBufferInfo(h, &s.info); }},
-    {"SetConsoleActiveScreenBuffer", kOutput, kErrorInvalidHandle, 0,
-     [](EmulatedConsole& c, Handle h, Scratch&) { return c.SetConsoleActiveScreenBuffer(h); }},
-    {"WriteConsoleOutputA", kOutput, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch& s) {
-       return c.WriteConsoleOutputA(h, &s.cell, Coord{1, 1}, Coord{0, 0}, &s.region);
-     }},
-    {"ReadConsoleOutputA", kOutput, 0, kErrorAccessDenied,
-     [](EmulatedConsole& c, Handle h, Scratch& s) {
-       return c.ReadConsoleOutputA(h, &s.cell, Coord{1, 1}, Coord{0, 0}, &s.region);
-     }},
-    {"FillConsoleOutputCharacterA", kOutput, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch& s) {
-       return c.FillConsoleOutputCharacterA(h, 'q', 5, Coord{0, 0}, &s.count);
-     }},
-    {"FillConsoleOutputAttribute", kOutput, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch& s) {
-       return c.FillConsoleOutputAttribute(h, 0x70, 5, Coord{0, 0}, &s.count);
-     }},
-    {"WriteConsoleA", kOutput, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch& s) { return c.WriteConsoleA(h, "xy", 2, &s.count); }},
-    {"SetConsoleTextAttribute", kOutput, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch&) { return c.SetConsoleTextAttribute(h, 0x1F); }},
-    {"SetConsoleCursorPosition", kOutput, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch&) {
-       return c.SetConsoleCursorPosition(h, Coord{1, 1});
-     }},
-    // The real console asks for write access here, although the call only reads.
-    {"GetConsoleCursorInfo", kOutput, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch& s) { return c.GetConsoleCursorInfo(h, &s.cursor); }},
-    {"SetConsoleCursorInfo", kOutput, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch&) {
-       const CursorInfo shape{60, 0};
-       return c.SetConsoleCursorInfo(h, &shape);
-     }},
-    {"GetConsoleMode", kAny, 0, kErrorAccessDenied,
-     [](EmulatedConsole& c, Handle h, Scratch& s) { return c.GetConsoleMode(h, &s.count); }},
-    {"SetConsoleMode", kAny, kErrorAccessDenied, 0,
-     [](EmulatedConsole& c, Handle h, Scratch&) { return c.SetConsoleMode(h, 1); }},
-    {"ReadConsoleA", kInput, 0, 0,
-     [](EmulatedConsole& c, Handle h, Scratch& s) { return c.ReadConsoleA(h, s.text, 4, &s.count); }},
-    {"ReadConsoleInputA", kInput, 0, 0,
-     [](EmulatedConsole& c, Handle h, Scratch& s) { return c.ReadConsoleInputA(h, &s.record, 1, &s.count); }},
-    {"GetNumberOfConsoleInputEvents", kInput, 0, 0,
-     [](EmulatedConsole& c, Handle h, Scratch& s) { return c.GetNumberOfConsoleInputEvents(h, &s.count); }},
-    {"FlushConsoleInputBuffer", kInput, 0, 0,
-     [](EmulatedConsole& c, Handle h, Scratch&) { return c.FlushConsoleInputBuffer(h); }},
+    ROW(GetConsoleScreenBufferInfo, kOutput, 0, kDenied, &s.info),
+    ROW(SetConsoleActiveScreenBuffer, kOutput, kErrorInvalidHandle, 0),
+    ROW(WriteConsoleOutputA, kOutput, kDenied, 0, &s.cell, Coord{1, 1}, Coord{0, 0}, &s.region),
+    ROW(ReadConsoleOutputA, kOutput, 0, kDenied, &s.cell, Coord{1, 1}, Coord{0, 0}, &s.region),
+    ROW(FillConsoleOutputCharacterA, kOutput, kDenied, 0, 'q', 5, Coord{0, 0}, &s.count),
+    ROW(FillConsoleOutputAttribute, kOutput, kDenied, 0, 0x70, 5, Coord{0, 0}, &s.count),
+    ROW(WriteConsoleA, kOutput, kDenied, 0, "xy", 2, &s.count),
+    ROW(SetConsoleTextAttribute, kOutput, kDenied, 0, 0x1F),
+    ROW(SetConsoleCursorPosition, kOutput, kDenied, 0, Coord{1, 1}),
+    ROW(GetConsoleCursorInfo, kOutput, kDenied, 0, &s.cursor),  // write access, as the real console asks
+    ROW(SetConsoleCursorInfo, kOutput, kDenied, 0, &kShape),
+    ROW(GetConsoleMode, kAny, 0, kDenied, &s.count),
+    ROW(SetConsoleMode, kAny, kDenied, 0, 1),
+    ROW(ReadConsoleA, kInput, 0, 0, s.text, 4, &s.count),
+    ROW(ReadConsoleInputA, kInput, 0, 0, &s.record, 1, &s.count),
+    ROW(GetNumberOfConsoleInputEvents, kInput, 0, 0, &s.count),
+    ROW(FlushConsoleInputBuffer, kInput, 0, 0),
 };
+#undef ROW
 
 class EmulatedArguments : public EmulatedConsoleTest {
  protected:
