@@ -1,8 +1,9 @@
 // Sessions on the emulated console, the input bytes choosing each operation and its arguments: text in
 // every output mode, attributes, fills and cell writes and reads with awkward rectangles and arrays,
-// cursor moves and shapes, window moves, a second buffer, titles. After each step the frame handed to
-// the presenter, applied to a copy of the screen shown before, must give the console's window exactly;
-// a rectangle call may touch only the cells and array slots of the region it reports.
+// cursor moves and shapes, window moves, a second buffer, titles, one or several to a call. After each
+// call the frame handed to the presenter, applied to a copy of the screen shown before, must give the
+// console's window exactly; a rectangle call may touch only the cells and array slots of the region it
+// reports.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/emulated/emulated_console.hpp"
@@ -137,6 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ConsoleView shown = console.View();
   screen.frames.clear();
   const std::string alphabet = "abcXYZ09 \n\n\r\t\b\a\x01\x1b\x7f";
+  bool joined = false;
   while (in.More()) {
     const Coord buffer = console.BufferInfo(out)->dwSize;
     auto anywhere = [&] {
@@ -201,10 +204,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         console.SetConsoleTitleA(title.c_str());
         break;
       }
-      default:
-        console.EndOfCall();  // a call that changes nothing hands over no frame
-        Check(screen.frames.empty(), "no frame without a change");
+      default:  // the next operation's changes join this one's in a single frame
+        joined = true;
+        continue;
     }
+    if (std::exchange(joined, false)) continue;
     console.EndOfCall();
     const ConsoleView now = console.View();
     Check(screen.frames.size() <= 1, "one frame per call at most");
