@@ -343,13 +343,21 @@ class EmulatedKeySource : public EmulatedConsoleTest {
     console_.SetKeySource(nullptr);
     console_.SetPresenter(nullptr);
   }
+  // On another thread, so that a read that never ends fails the test in seconds (and is then ended).
   std::string Read(Dword size, Dword expected_error = 0) {
     std::string text(size, '\0');
     Dword got = 0xDEAD;
-    ClearError();
-    const Bool ok = console_.ReadConsoleA(in_, text.data(), size, &got);
-    EXPECT_EQ(ok ? 0 : console_.GetLastError(), expected_error);
-    return ok ? text.substr(0, got) : std::string();
+    auto read = std::async(std::launch::async, [&] {
+      ClearError();  // the last error belongs to the reading thread
+      return console_.ReadConsoleA(in_, text.data(), size, &got) ? 0 : console_.GetLastError();
+    });
+    if (read.wait_for(5s) != std::future_status::ready) {
+      ADD_FAILURE() << "the read did not end";
+      console_.EndInput();
+    }
+    const Dword error = read.get();
+    EXPECT_EQ(error, expected_error);
+    return error ? std::string() : text.substr(0, got);
   }
   ScriptedKeys keys_;
 };
