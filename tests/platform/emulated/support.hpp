@@ -1,0 +1,77 @@
+// A console allocated for each test of the emulated console, with short ways to make buffers and to
+// check failures, and key records as a US keyboard sends them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+
+#include "platform/emulated/emulated_console.hpp"
+#include "platform/keyboard.hpp"
+
+namespace kelvane::platform::testing {
+
+inline constexpr Dword kErrorInvalidAccess = 998;
+
+// Expects `call` to fail with `error`; the last error is cleared first so an old one cannot pass for it.
+#define EXPECT_FAILS(call, error)                         \
+  do {                                                    \
+    ClearError();                                         \
+    EXPECT_EQ((call), 0) << #call;                        \
+    EXPECT_EQ(console_.GetLastError(), (error)) << #call; \
+  } while (0)
+
+class EmulatedConsoleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(console_.AllocConsole(), 0);
+    in_ = console_.GetStdHandle(kStdInputHandle);
+    out_ = console_.GetStdHandle(kStdOutputHandle);
+  }
+  Handle NewBuffer(Dword access = kGenericRead | kGenericWrite) {
+    return console_.CreateConsoleScreenBuffer(access, kFileShareRead | kFileShareWrite,
+                                              kConsoleTextmodeBuffer);
+  }
+  // The interface has no SetLastError: an injected failure of GetLocalTime, which has no other effect,
+  // stands in for it.
+  void ClearError() {
+    console_.FailCall(Op::GetLocalTime, 1, 0);
+    console_.GetLocalTime();
+  }
+  Bool Write(Handle buffer, const std::string& text) {
+    return console_.WriteConsoleA(buffer, text.data(), static_cast<Dword>(text.size()), nullptr);
+  }
+
+  EmulatedConsole console_;
+  Handle in_ = 0;
+  Handle out_ = 0;
+};
+
+inline InputRecord Down(Word vk, Word ch, Dword state = 0) {
+  InputRecord r;
+  r.KeyEvent = KeyEventRecord{1, 1, vk, ScanCode(vk), ch, state};
+  return r;
+}
+inline InputRecord Up(Word vk, Word ch, Dword state = 0) {
+  InputRecord r = Down(vk, ch, state);
+  r.KeyEvent.bKeyDown = 0;
+  return r;
+}
+inline InputRecord EventOfType(Word type) {
+  InputRecord r;
+  r.EventType = type;
+  return r;
+}
+
+// Hands each frame to a function, for tests that watch what would be shown.
+class FramesTo final : public Presenter {
+ public:
+  explicit FramesTo(std::function<void(const ConsoleFrame&)> present) : present_(std::move(present)) {}
+  void Present(const ConsoleFrame& frame) noexcept override { present_(frame); }
+
+ private:
+  std::function<void(const ConsoleFrame&)> present_;
+};
+
+}  // namespace kelvane::platform::testing
