@@ -83,6 +83,12 @@ TEST_F(EmulatedFrames, ScrollingIsReportedAsAScrollWithTheRowsItBrings) {
   EXPECT_FALSE(frame.repaint);
   EXPECT_EQ(frame.scrolled, 2);
   EXPECT_EQ(Rows(frame), (std::vector<Short>{2, 3, 4}));
+  // A whole window's height scrolled away in one frame: nothing shown before is left, so all is new.
+  ASSERT_NE(Write(out_, "1\n2\n3\n4\n5\n"), 0);
+  frame = Frame();
+  EXPECT_TRUE(frame.repaint);
+  EXPECT_EQ(frame.scrolled, 0);
+  EXPECT_EQ(frame.spans.size(), 5u);
   // The window moving to follow the cursor shows everything again.
   ASSERT_TRUE(console_.SetBufferGeometry(out_, Coord{10, 50}, SmallRect{0, 0, 9, 4}));
   Frame();
