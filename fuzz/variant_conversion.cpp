@@ -60,10 +60,13 @@ void CheckText(const std::string& text) {
 void CheckDouble(double d) {
   const Variant value(d);
   int error = 0;
-  for (const auto& [low, high] : {std::pair<double, double>{INT16_MIN, INT16_MAX}, {INT32_MIN, INT32_MAX}}) {
+  for (const auto& range : {std::pair<double, double>{INT16_MIN, INT16_MAX}, {INT32_MIN, INT32_MAX}}) {
+    // Named copies: a lambda may not capture a structured binding before C++20's fix reached clang.
+    const double low = range.first;
+    const double high = range.second;
+    const bool integer = low == INT16_MIN;
     const auto result = Convert(
-        [&] { return low == INT16_MIN ? std::int64_t{value.ToInteger()} : std::int64_t{value.ToLong()}; },
-        error);
+        [&] { return integer ? std::int64_t{value.ToInteger()} : std::int64_t{value.ToLong()}; }, error);
     // The range is tested against the half-way points, before rounding.
     if (std::isnan(d) || d < low - 0.5 || d >= high + 0.5) {
       Check(error == 6, "a double outside the range overflows");
