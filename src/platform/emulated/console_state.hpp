@@ -66,6 +66,7 @@ struct ConsoleState {
   Presenter* presenter = nullptr;
   KeySource* key_source = nullptr;
   bool asking_key_source = false;  // a read is waiting on the key source
+  int waiting_reads = 0;           // reads asleep until input arrives
   std::optional<Coord> new_buffer_size;
   std::optional<SmallRect> new_buffer_window;
   FaultInjector faults;

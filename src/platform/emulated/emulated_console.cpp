@@ -502,7 +502,9 @@ bool EmulatedConsole::WaitForInput(std::unique_lock<std::mutex>& lock) {
       continue;  // the console may have changed while the frame was drawn
     }
     if (!s.key_source || s.asking_key_source) {
+      ++s.waiting_reads;
       input_ready_.wait(lock);
+      --s.waiting_reads;
       continue;
     }
     // Ask the source for one key, outside the lock: it may block until someone types.

@@ -168,6 +168,9 @@ class EmulatedConsole final : public ConsolePlatform {
   // The source of keys has ended: reads on an empty queue report ERROR_HANDLE_EOF.
   void EndInput();
   size_t PendingInput() const;
+  // Reads asleep until input arrives: once a test sees one, only a wake-up (keys, the end of input, the
+  // console going) can end that read.
+  int WaitingReads() const;
 
   // The frame the next EndOfCall would present, for tests of change tracking.
   ConsoleFrame PendingFrame() const;

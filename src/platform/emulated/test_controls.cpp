@@ -209,6 +209,11 @@ size_t EmulatedConsole::PendingInput() const {
   return state_->input.Size();
 }
 
+int EmulatedConsole::WaitingReads() const {
+  std::lock_guard lock(mutex_);
+  return state_->waiting_reads;
+}
+
 ConsoleFrame EmulatedConsole::PendingFrame() const {
   std::lock_guard lock(mutex_);
   return state_->Frame();

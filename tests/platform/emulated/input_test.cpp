@@ -8,6 +8,7 @@
 #include <iterator>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -217,7 +218,13 @@ class WaitingRead {
       return ok;
     });
     std::unique_lock lock(mutex_);
+    // What was drawn is shown before the read waits; then the read goes to sleep, after which only a
+    // wake-up can end it.
     blocked_ = changed_.wait_for(lock, 5s, [this] { return waiting_ || done_; }) && !done_;
+    lock.unlock();
+    for (int tries = 0; blocked_ && console_.WaitingReads() == 0 && tries < 5000; ++tries)
+      std::this_thread::sleep_for(1ms);
+    blocked_ = blocked_ && console_.WaitingReads() > 0;
   }
   ~WaitingRead() {
     if (result_.valid()) Get();
