@@ -4,7 +4,9 @@
 // by name (in, out, err and those `new` binds); an operation on an output buffer takes an optional name
 // first, `out` when none is given. An operation must succeed unless it ends in `fails ERROR`; `-> ...`
 // states what it writes back. Numbers: decimal or 0x..; attributes and modes: hex; coordinates X,Y;
-// sizes WxH; rectangles L,T,R,B; texts in double quotes with C escapes, repeated by `"ab" x 3`.
+// sizes WxH; rectangles L,T,R,B; texts in double quotes with C escapes, repeated by `"ab" x 3`; input
+// records as dVK.CHAR[.STATE][*REPEAT] for a key going down (u for up), hex with the repeat in decimal,
+// or mouse, size, menu, focus for the other events.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "platform/emulated/emulated_console.hpp"
+#include "platform/keyboard.hpp"
 
 namespace kelvane::platform {
 namespace {
@@ -83,10 +86,37 @@ SmallRect Rect(const std::string& t) {
 }
 std::string Show(Coord c) { return std::to_string(c.X) + "," + std::to_string(c.Y); }
 std::string Show(SmallRect r) { return Show(Coord{r.Left, r.Top}) + "," + Show(Coord{r.Right, r.Bottom}); }
-std::string ShowHex(Dword v) {
+
+std::string ShowHex(Dword value, const char* format = "%02X") {
   char text[16];
-  std::snprintf(text, sizeof text, "%02X", v);
+  std::snprintf(text, sizeof text, format, value);
   return text;
+}
+
+const std::pair<Word, std::string> kEvents[] = {
+    {kMouseEvent, "mouse"}, {kWindowBufferSizeEvent, "size"}, {kMenuEvent, "menu"}, {kFocusEvent, "focus"}};
+InputRecord Record(const std::string& t) {  // with the key's own scan code
+  InputRecord r;
+  for (const auto& [type, name] : kEvents) r.EventType = t == name ? type : r.EventType;
+  unsigned vk = 0, ch = 0, state = 0;
+  const size_t star = t.find('*');
+  std::sscanf(t.substr(1, star - 1).c_str(), "%x.%x.%x", &vk, &ch, &state);
+  const auto repeat = static_cast<Word>(star == std::string::npos ? 1 : std::stoi(t.substr(star + 1)));
+  r.KeyEvent =
+      KeyEventRecord{t[0] == 'd',           repeat, static_cast<Word>(vk), ScanCode(static_cast<Word>(vk)),
+                     static_cast<Word>(ch), state};
+  return r;
+}
+std::string Show(const InputRecord& r) {  // with !SCAN when the scan code is not the key's own
+  for (const auto& [type, name] : kEvents)
+    if (r.EventType == type) return name;
+  const KeyEventRecord& k = r.KeyEvent;
+  std::string shown =
+      (k.bKeyDown ? "d" : "u") + ShowHex(k.wVirtualKeyCode, "%X") + "." + ShowHex(k.uChar, "%X");
+  if (k.dwControlKeyState != 0) shown += "." + ShowHex(k.dwControlKeyState, "%X");
+  if (k.wRepeatCount != 1) shown += "*" + std::to_string(k.wRepeatCount);
+  if (k.wVirtualScanCode != ScanCode(k.wVirtualKeyCode)) shown += "!" + ShowHex(k.wVirtualScanCode, "%X");
+  return shown;
 }
 
 constexpr CharInfo kUntouched{0xEEEE, 0xEEEE};  // a caller's array cell no call wrote; shows as '~'
@@ -194,6 +224,26 @@ class Script {
     if (op == "keys") return console_->QueueText(a.Next()), std::nullopt;
     if (op == "sendkeys") return console_->SendKeys(a.Next(), true), std::nullopt;
     if (op == "flush") return console_->FlushConsoleInputBuffer(names_["in"]);
+    if (op == "input") {  // RECORD...: written in one call, as WriteConsoleInput writes them
+      std::vector<InputRecord> records;
+      while (a.More()) records.push_back(Record(a.Next()));
+      return console_->QueueInput(records), std::nullopt;
+    }
+    if (op == "keystroke") {  // VK CHAR STATE, in hex: typed, through the console's keyboard filter
+      const auto vk = static_cast<Word>(Hex(a.Next())), ch = static_cast<Word>(Hex(a.Next()));
+      return console_->QueueKeystroke(vk, ch, Hex(a.Next())), std::nullopt;
+    }
+    if (op == "records") {  // N -> RECORD...: ReadConsoleInputA of up to N records
+      const Dword size = Number(a.Next());
+      std::vector<InputRecord> records(std::min<Dword>(size, 64));
+      Dword got = 0;
+      const Bool ok = console_->ReadConsoleInputA(names_["in"], records.data(), size, &got);
+      std::string shown, expected;
+      for (Dword i = 0; ok && i < got; ++i) shown += Show(records.at(i)) + " ";
+      for (const Token& t : back) expected += t.text + " ";
+      EXPECT_EQ(shown, expected);
+      return ok;
+    }
     if (op == "read") {  // N -> "TEXT", or for a failed read -> the count written back
       const Dword size = Number(a.Next());
       std::string text(std::min<Dword>(size, 4096), '#');
