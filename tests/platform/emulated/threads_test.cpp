@@ -1,6 +1,6 @@
 // Two threads sharing one console, as two threads of a process share the real one. Every kind of
 // operation runs on both at once, so the thread sanitizer (the tsan preset) reports any operation that
-// touches the console's state without its lock; rectangle reads also check that no write is torn.
+// touches the console's state without its lock.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -69,32 +69,6 @@ TEST(EmulatedThreads, EveryKindOfOperationFromTwoThreadsAtOnce) {
   a.join();
   b.join();
   EXPECT_EQ(console.PendingInput(), 0u);
-}
-
-// Without the thread sanitizer as well: a rectangle read never sees half of another thread's write.
-TEST(EmulatedThreads, RectangleWritesAreNeverTorn) {
-  EmulatedConsole console;
-  console.SetConsoleSize(40, 10);
-  ASSERT_NE(console.AllocConsole(), 0);
-  const Handle out = console.GetStdHandle(kStdOutputHandle);
-  auto writer = [&](char ch, Word attribute) {
-    const std::vector<CharInfo> cells(40 * 10, CharInfo{static_cast<Word>(ch), attribute});
-    for (int i = 0; i < 2000; ++i) {
-      SmallRect region{0, 0, 39, 9};
-      console.WriteConsoleOutputA(out, cells.data(), Coord{40, 10}, Coord{0, 0}, &region);
-    }
-  };
-  bool torn = false;
-  std::thread a(writer, 'a', 0x1F), b(writer, 'b', 0x4E);
-  std::vector<CharInfo> cells(40 * 10);
-  for (int i = 0; i < 2000; ++i) {
-    SmallRect region{0, 0, 39, 9};
-    console.ReadConsoleOutputA(out, cells.data(), Coord{40, 10}, Coord{0, 0}, &region);
-    for (const CharInfo& cell : cells) torn = torn || cell != cells[0];
-  }
-  a.join();
-  b.join();
-  EXPECT_FALSE(torn);
 }
 
 }  // namespace
