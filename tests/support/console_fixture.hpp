@@ -1,4 +1,4 @@
-// A fresh emulated console for each test, and helpers that read a page back as literal text.
+// A fresh emulated console for each test, and its pages read back as literal text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,42 +27,23 @@ using platform::SmallRect;
 using Rows = std::vector<std::string>;
 
 // Colours by name, as RGB values (red in the low byte).
-inline constexpr Long kBlack = 0x000000;
-inline constexpr Long kDarkBlue = 0x800000;
-inline constexpr Long kDarkGreen = 0x008000;
-inline constexpr Long kDarkRed = 0x000080;
-inline constexpr Long kLightGrey = 0xC0C0C0;
-inline constexpr Long kRed = 0x0000FF;
-inline constexpr Long kYellow = 0x00FFFF;
-inline constexpr Long kWhite = 0xFFFFFF;
-
-inline std::string Repeat(const std::string& text, int times) {
-  std::string all;
-  while (times-- > 0) all += text;
-  return all;
-}
+inline constexpr Long kBlack = 0x000000, kDarkBlue = 0x800000, kDarkGreen = 0x008000, kDarkRed = 0x000080,
+                      kLightGrey = 0xC0C0C0, kRed = 0x0000FF, kYellow = 0x00FFFF, kWhite = 0xFFFFFF;
 
 inline KSConsoleLineStyles Style(int value) { return static_cast<KSConsoleLineStyles>(value); }
 
-// The error a call raises; fails the test when it raises none.
+// The error a call raises as "NUMBER SOURCE: TEXT", once its help file and context are checked (every
+// numbered error carries the same); "no error" when it raises none.
 template <class F>
-Error ErrorOf(F&& call) {
+std::string ErrorOf(F&& call) {
   try {
     call();
   } catch (const Error& e) {
-    return e;
+    EXPECT_EQ(e.HelpFile(), "/opt/kelvane/share/KelvaneSG3.chm");
+    EXPECT_EQ(e.HelpContext(), 1000);
+    return std::to_string(e.Number()) + " " + e.Source() + ": " + e.Description();
   }
-  ADD_FAILURE() << "no error was raised";
-  return Error(0, "", "");
-}
-
-// Number, source and description as given; the help file and context every numbered error carries.
-inline void ExpectError(const Error& e, Long number, const std::string& source, const std::string& text) {
-  EXPECT_EQ(e.Number(), number);
-  EXPECT_EQ(e.Source(), source);
-  EXPECT_EQ(e.Description(), text);
-  EXPECT_EQ(e.HelpFile(), "/opt/kelvane/share/KelvaneSG3.chm");
-  EXPECT_EQ(e.HelpContext(), 1000);
+  return "no error";
 }
 
 class ConsoleTest : public ::testing::Test {
@@ -74,10 +55,11 @@ class ConsoleTest : public ::testing::Test {
   Handle Shown() const { return emulated_.ActiveBufferHandle(); }
   // The buffer of a page (the page must exist), found by showing it for a moment.
   Handle PageBuffer(Console& console, Integer page);
-  // Rows of a buffer's window as text (code page 437 glyphs, UTF-8) from `first` for `count` rows.
-  Rows Text(Handle buffer, int first = 0, int count = -1) const;
-  // The same rows as attributes: two hex digits a cell (background, foreground).
-  Rows Attributes(Handle buffer, int first = 0, int count = -1) const;
+  // Rows of a buffer's window from `first` for `count` rows, each its characters as code page 437
+  // glyphs (UTF-8), a space, then a letter a cell for its attribute: '.' light grey on black (07), '#'
+  // white on dark blue (1F), 's' the shadow's dark grey on black (08), 'r' yellow on dark red (4E), 'y'
+  // yellow on dark blue (1E), '?' any other.
+  Rows Screen(Handle buffer, int first = 0, int count = -1) const;
   // One cell of a buffer (buffer coordinates).
   platform::CharInfo Cell(Handle buffer, int x, int y) const;
   Coord CursorOf(Handle buffer) const { return emulated_.BufferInfo(buffer)->dwCursorPosition; }
@@ -87,10 +69,6 @@ class ConsoleTest : public ::testing::Test {
   // Letters over the buffer's whole window, light grey on black: row r holds the alphabet from its
   // (r+1)-th letter, so that a character kept from the wrong cell shows.
   void PaintPattern(Handle buffer);
-  void ExpectScreen(Handle buffer, const Rows& text, const Rows& attributes) const {
-    EXPECT_EQ(Text(buffer), text);
-    EXPECT_EQ(Attributes(buffer), attributes);
-  }
 
   EmulatedConsole emulated_;
 };
@@ -100,19 +78,6 @@ class LoadedTest : public ConsoleTest {
  protected:
   explicit LoadedTest(short columns = 80, short rows = 25) : ConsoleTest(columns, rows) { console_.Load(); }
   Console console_;
-};
-
-// A loaded 20 x 5 console cleared white on dark blue, for the text and cell tests.
-class SmallConsoleTest : public LoadedTest {
- protected:
-  inline static const std::string kBlankRow = std::string(20, ' ');
-  inline static const std::string kWhiteOnDarkBlueRow = "1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F";
-
-  SmallConsoleTest() : LoadedTest(20, 5) { console_.ClearScreen(kWhite, kDarkBlue); }
-  // Nothing written since the fixture cleared it.
-  void ExpectBlankPage(Handle buffer) const {
-    ExpectScreen(buffer, Rows(5, kBlankRow), Rows(5, kWhiteOnDarkBlueRow));
-  }
 };
 
 }  // namespace kelvane::testing
