@@ -1,14 +1,15 @@
-// Variant::ToInteger and Variant::ToLong against the OLE Automation conversions (VarI2FromR8,
-// VarI4FromR8, VarI2FromStr, VarI4FromStr in the United States English locale). Many expected values
-// come from Wine's oleaut32 tests (vartype.c, vartest.c), which also pass on Windows.
+// Variant::ToInteger and Variant::ToLong against the OLE Automation conversions
+// (VarI2FromStr, VarI4FromStr in the United States English locale, and from the
+// other kinds). Many expected values come from Wine's oleaut32 tests
+// (vartype.c, vartest.c), which also pass on Windows. Doubles and 32-bit
+// integers, whose outcomes follow a rule, and very long texts are the fuzz
+// target variant_conversion's.
 #include <kelvane/console.hpp>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <exception>
-#include <limits>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -22,40 +23,18 @@ using namespace std::string_view_literals;
 // Outcomes that are errors rather than values.
 constexpr std::int64_t kOv = INT64_MIN;
 constexpr std::int64_t kTm = INT64_MIN + 1;
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Callers catch the library's errors as std::exception too.
 static_assert(std::is_base_of_v<std::exception, Error>);
 
-template <typename Conversion>
-std::optional<Error> ErrorOf(Conversion&& conversion) {
+// The value, or kOv and kTm for errors 6 and 13 (whose other fields the fuzz
+// target checks).
+std::int64_t Outcome(const Variant& value, bool to_integer) {
   try {
-    conversion();
-  } catch (const Error& error) {
-    return error;
+    return to_integer ? value.ToInteger() : value.ToLong();
+  } catch (const Error& e) {
+    return e.Number() == 6 ? kOv : e.Number() == 13 ? kTm : -e.Number();
   }
-  return std::nullopt;
-}
-
-// A value, or an error with every field as the conversions raise it: no help file, no context.
-void ExpectOutcome(const Variant& value, bool to_integer, std::int64_t expected) {
-  SCOPED_TRACE(to_integer ? "to Integer" : "to Long");
-  std::int64_t result = 0;
-  const auto error = ErrorOf([&] { result = to_integer ? value.ToInteger() : value.ToLong(); });
-  if (expected != kOv && expected != kTm) {
-    EXPECT_FALSE(error) << "raised " << error->Number();
-    EXPECT_EQ(result, expected);
-    return;
-  }
-  const char* description = expected == kOv ? "Overflow" : "Type mismatch";
-  ASSERT_TRUE(error) << "returned " << result;
-  EXPECT_EQ(error->Number(), expected == kOv ? 6 : 13);
-  EXPECT_EQ(error->Source(), "KelvaneConsole");
-  EXPECT_EQ(error->Description(), description);
-  EXPECT_STREQ(error->what(), description);
-  EXPECT_EQ(error->HelpFile(), "");
-  EXPECT_EQ(error->HelpContext(), 0);
 }
 
 struct Case {
@@ -75,8 +54,8 @@ void Expect(std::initializer_list<Case> cases) {
   int row = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "row " << row++ << " " << c.label);
-    ExpectOutcome(c.value, true, c.integer);
-    ExpectOutcome(c.value, false, c.long_);
+    EXPECT_EQ(Outcome(c.value, true), c.integer) << "to Integer";
+    EXPECT_EQ(Outcome(c.value, false), c.long_) << "to Long";
   }
 }
 
@@ -84,7 +63,7 @@ void ExpectMismatches(std::initializer_list<std::string_view> texts) {
   for (const std::string_view text : texts) Expect({T(text, kTm, kTm)});
 }
 
-TEST(VariantConversion, KindsOtherThanTextAndDouble) {
+TEST(VariantConversion, KindsOtherThanText) {
   ASSERT_EQ(Variant(Integer{1}).GetKind(), Variant::Kind::Integer);
   ASSERT_EQ(Variant(std::int32_t{1}).GetKind(), Variant::Kind::Long);
   ASSERT_EQ(Variant(std::int64_t{3'000'000'000}).GetKind(), Variant::Kind::Double);
@@ -92,23 +71,9 @@ TEST(VariantConversion, KindsOtherThanTextAndDouble) {
   Expect({V(Variant(), kTm, kTm), V(Missing, kTm, kTm), V(Variant::Null(), kTm, kTm),
           V(Variant(no_text), kTm, kTm), V(Variant::Empty(), 0, 0), V(true, -1, -1), V(false, 0, 0),
           V(Integer{INT16_MAX}, INT16_MAX, INT16_MAX), V(Integer{INT16_MIN}, INT16_MIN, INT16_MIN),
-          V(std::int32_t{-32768}, -32768, -32768), V(std::int32_t{32768}, kOv, 32768),
-          V(std::int32_t{-32769}, kOv, -32769), V(std::int32_t{INT32_MAX}, kOv, INT32_MAX),
-          V(std::int32_t{INT32_MIN}, kOv, INT32_MIN), V(std::uint16_t{65535}, kOv, 65535),
-          V(std::int64_t{-5}, -5, -5), V(std::int64_t{3'000'000'000}, kOv, kOv),
-          V(std::uint32_t{2'147'483'648u}, kOv, kOv), V(std::int64_t{-2'147'483'649}, kOv, kOv)});
-}
-
-// The range test comes before rounding, against the half-way points.
-TEST(VariantConversion, DoublesRoundHalfToEvenWithinTheRange) {
-  Expect({V(0.0, 0, 0), V(-0.0, 0, 0), V(0.4, 0, 0), V(0.6, 1, 1), V(-0.6, -1, -1), V(2.4999999999, 2, 2),
-          V(2.5000000001, 3, 3), V(std::numeric_limits<double>::denorm_min(), 0, 0),
-          V(32767.49, 32767, 32767), V(32767.5, kOv, 32768), V(32768.4, kOv, 32768),
-          V(-32768.5, -32768, -32768), V(-32768.51, kOv, -32769), V(100000.5, kOv, 100000)});
-  Expect({V(2147483647.49, kOv, INT32_MAX), V(2147483647.5, kOv, kOv), V(2147483646.5, kOv, 2147483646),
-          V(-2147483647.5, kOv, INT32_MIN), V(-2147483648.5, kOv, INT32_MIN), V(-2147483648.51, kOv, kOv),
-          V(9.3e18, kOv, kOv), V(-1e300, kOv, kOv), V(std::numeric_limits<double>::max(), kOv, kOv),
-          V(kInf, kOv, kOv), V(-kInf, kOv, kOv), V(kNaN, kOv, kOv), V(-kNaN, kOv, kOv)});
+          V(std::uint16_t{65535}, kOv, 65535), V(std::int64_t{-5}, -5, -5),
+          V(std::int64_t{3'000'000'000}, kOv, kOv), V(std::uint32_t{2'147'483'648u}, kOv, kOv),
+          V(std::int64_t{-2'147'483'649}, kOv, kOv)});
 }
 
 TEST(VariantConversion, TextDigitsSpacesSignsCurrencyAndSeparators) {
@@ -121,14 +86,16 @@ TEST(VariantConversion, TextDigitsSpacesSignsCurrencyAndSeparators) {
   Expect({T("\t12\n", 12, 12), T("\r\v\f 7", 7, 7), T("\xC2\xA0\x31\x32\xC2\xA0", 12, 12), T(" - 5 ", -5, -5),
           T("+-3", -3, -3), T("3 -", -3, -3), T("-3+", -3, -3), T("( 3 )", -3, -3), T("(-3)", -3, -3),
           T("(3)-", -3, -3), T("0-", 0, 0)});
-  // Separators count anywhere after the first digit (Wine's vartest.c); a NUL ends the text.
+  // Separators count anywhere after the first digit (Wine's vartest.c); a NUL
+  // ends the text.
   Expect({T("-$5", -5, -5), T("$-5", -5, -5), T("$5$$", 5, 5), T("$1.5", 2, 2), T("1e2$", 100, 100),
           T("($5)", -5, -5), T("1,,000", 1000, 1000), T("1,00,0,,", 1000, 1000), T("32,768", kOv, 32768),
           T("1,001.5", 1002, 1002), T("1.5,1", 2, 2), T("5 ,", 5, 5), T("5\0abc"sv, 5, 5),
           T(" -7 \0 junk"sv, -7, -7), T("&H10\0xyz"sv, 16, 16)});
 }
 
-// Wine's vartype.c rounding tables, then exact decimal ties far past a double's precision.
+// Wine's vartype.c rounding tables, then exact decimal ties far past a double's
+// precision.
 TEST(VariantConversion, TextRoundsItsExactDecimalValueHalfToEven) {
   Expect({T("0.5", 0, 0), T("1.5", 2, 2), T("2.5", 2, 2), T("3.5", 4, 4), T("-0.5", 0, 0), T("-1.5", -2, -2),
           T("-2.5", -2, -2), T(".51", 1, 1), T("-.51", -1, -1), T("0.06", 0, 0),
@@ -151,8 +118,9 @@ TEST(VariantConversion, TextExponents) {
           T("1e-99999999999999999999999999", 0, 0), T("1e4294967296", kOv, kOv), T("1e-4294967296", 0, 0)});
 }
 
-// An &H or &O literal is a bit pattern of the target's width, read as two's complement (Wine's
-// VarNumFromParseNum: 0x8002 as an Integer is (short)0x8002).
+// An &H or &O literal is a bit pattern of the target's width, read as two's
+// complement (Wine's VarNumFromParseNum: 0x8002 as an Integer is
+// (short)0x8002).
 TEST(VariantConversion, TextHexAndOctalWidths) {
   Expect({T("&h0abc", 0xabc, 0xabc), T("&h1e2", 0x1E2, 0x1E2), T("&H7FFF", 32767, 32767),
           T("&H8000", -32768, 32768), T("&H8002", -32766, 32770), T("&HFFFF", -1, 65535),
@@ -172,36 +140,23 @@ TEST(VariantConversion, TextThatIsNotANumberIsATypeMismatch) {
   // Trailing text, and signs or parentheses repeated or unbalanced.
   ExpectMismatches({"12abc", "1 2", "1 000", "12 e", "5 #", "1d3", "0x10", "--5", "-5-", "5++", "5-+-", "(5",
                     "((5))", "(5))", "-(5", ")5(", "-+-5"});
-  // Currency twice or before an exponent or radix literal; other currency signs.
+  // Currency twice or before an exponent or radix literal; other currency
+  // signs.
   ExpectMismatches({"$$5", "$1e2", "$&H10", "&H10$", "5 $ 5", "EUR5", "5\xE2\x82\xAC", "\xC2\xA3\x35"});
-  // Wine's vartest.c: a separator before the first digit fails; "1..1" and "1.1." stop early.
+  // Wine's vartest.c: a separator before the first digit fails; "1..1" and
+  // "1.1." stop early.
   ExpectMismatches({",1", "-,1", "$,5", " ,5", "1.2.3", "1..1", "1.1.", "..5", ". 5", "1. 5"});
   // Wine's vartest.c: "1 e1" and "1e1." stop before the space and the point.
   ExpectMismatches({"1e", "1e+", "1e ", "1 e1", "1e 1", "1e1.", "1e3.5", "1e3e2", "1ee3", "1e+-3", "1e3,5",
                     "1e3 5", "1e+x"});
-  // Wine's vartest.c: "&o128" stops at the 8; a sign or parentheses around a radix literal are refused.
+  // Wine's vartest.c: "&o128" stops at the 8; a sign or parentheses around a
+  // radix literal are refused.
   ExpectMismatches({"&o128", "&O8", "&HG", "&ha.2", "&h1,000", "&H10,", "& H10", "&H 10", "&H-1", "0&H10",
                     ".&H10", "&X10", "&B101", "&HFFFFFFFFFFFFFFFFFZ", "-&H10", "&H10-", "(&H10)", "-&O7",
                     "-&H0"});
   // Only ASCII digits and spaces count, as in Wine.
   ExpectMismatches(
       {"\xD9\xA1", "\xEF\xBC\x91", "\xC2\xBD", "\xE3\x80\x80\x35", "5\xE3\x80\x80", "\xC2\xA1\x35"});
-}
-
-TEST(VariantConversion, VeryLongText) {
-  const auto text = [](std::string_view a, std::size_t n, char fill, std::string_view b = "") {
-    return String(a) + String(n, fill) + String(b);
-  };
-  Expect({T(text("", 200000, '9'), kOv, kOv), T(text("", 200000, '0', "42"), 42, 42),
-          T(text("0.", 200000, '0', "9"), 0, 0), T(text("2.5", 200000, '0'), 2, 2),
-          T(text("2.5", 200000, '0', "1"), 3, 3), T(text("1.", 200000, '9'), 2, 2),
-          T(text("1", 100000, '0', "e-100000"), 1, 1), T(text("0.", 99999, '0', "1e100000"), 1, 1),
-          T(text("32768", 5000, '0', "e-5000"), kOv, 32768), T(text("1e", 10000, '9'), kOv, kOv),
-          T(text("1e-", 10000, '9'), 0, 0), T(text("1e", 10000, '0', "3"), 1000, 1000)});
-  Expect({T(text("&H", 100000, 'F'), kOv, kOv), T(text("&O", 100000, '7'), kOv, kOv),
-          T(text("&H", 100000, '0', "1"), 1, 1), T(text("5", 100000, ','), 5, 5),
-          T(text("", 100000, ' ', "5" + String(100000, ' ')), 5, 5), T(text("", 100000, ' '), kTm, kTm),
-          T(text("", 100000, '-'), kTm, kTm), T(text("", 100000, '.'), kTm, kTm)});
 }
 
 }  // namespace
