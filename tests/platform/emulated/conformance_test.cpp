@@ -1,12 +1,12 @@
 // Runs the conformance scripts of conformance/*.test against the emulated console, one test per file.
 // A line holds commands separated by ';'; '#' starts a comment. A command is an operation of the console
-// interface (or a test control: alloc, realloc, buffer, keys, sendkeys) or `expect WHAT ...`. Handles go
-// by name (in, out, err and those `new` binds); an operation on an output buffer takes an optional name
-// first, `out` when none is given. An operation must succeed unless it ends in `fails ERROR`; `-> ...`
-// states what it writes back. Numbers: decimal or 0x..; attributes and modes: hex; coordinates X,Y;
-// sizes WxH; rectangles L,T,R,B; texts in double quotes with C escapes, repeated by `"ab" x 3`; input
-// records as dVK.CHAR[.STATE][*REPEAT] for a key going down (u for up), hex with the repeat in decimal,
-// or mouse, size, menu, focus for the other events.
+// interface (or a test control: alloc, realloc, buffer, keys, sendkeys, input, keystroke) or `expect WHAT
+// ...`. Handles go by name (in, out, err, null, invalid, bogus and those `new` binds); an operation takes
+// an optional name first, `out` when none is given (`in` for the input operations). An operation must
+// succeed unless it ends in `fails ERROR`; `-> ...` states what it writes back. Numbers: decimal or
+// 0x..; attributes and modes: hex; coordinates X,Y; sizes WxH; rectangles L,T,R,B; texts in double quotes
+// with C escapes, repeated by `"ab" x 3`; input records as dVK.CHAR[.STATE][*REPEAT] for a key going down
+// (u for up), hex with the repeat in decimal, or mouse, size, menu, focus for the other events.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -156,9 +156,9 @@ class Script {
     }
   };
 
-  Handle H(Args& a) {
+  Handle H(Args& a, const char* otherwise = "out") {
     if (a.More() && !a.t[a.at].quoted && names_.contains(a.t[a.at].text)) return names_[a.Next()];
-    return names_["out"];
+    return names_[otherwise];
   }
   void Start(Coord size) {
     console_ = std::make_unique<EmulatedConsole>();
@@ -169,7 +169,10 @@ class Script {
     names_["in"] = console_->GetStdHandle(kStdInputHandle);
     names_["out"] = console_->GetStdHandle(kStdOutputHandle);
     names_["err"] = console_->GetStdHandle(kStdErrorHandle);
-    console_->EndInput();  // a read that finds nothing fails at once instead of waiting
+    names_["null"] = 0;
+    names_["invalid"] = kInvalidHandle;
+    names_["bogus"] = 0x7FFFFFF0;  // never issued
+    console_->EndInput();          // a read that finds nothing fails at once instead of waiting
     return ok;
   }
   ScreenBufferInfo Info(Handle h) {
@@ -223,7 +226,6 @@ class Script {
     if (op == "title") return console_->SetConsoleTitleA(a.Next().c_str());
     if (op == "keys") return console_->QueueText(a.Next()), std::nullopt;
     if (op == "sendkeys") return console_->SendKeys(a.Next(), true), std::nullopt;
-    if (op == "flush") return console_->FlushConsoleInputBuffer(names_["in"]);
     if (op == "input") {  // RECORD...: written in one call, as WriteConsoleInput writes them
       std::vector<InputRecord> records;
       while (a.More()) records.push_back(Record(a.Next()));
@@ -233,11 +235,14 @@ class Script {
       const auto vk = static_cast<Word>(Hex(a.Next())), ch = static_cast<Word>(Hex(a.Next()));
       return console_->QueueKeystroke(vk, ch, Hex(a.Next())), std::nullopt;
     }
+    const bool input = op == "flush" || op == "records" || op == "read" || op == "count";
+    const Handle h = H(a, input ? "in" : "out");
+    if (op == "flush") return console_->FlushConsoleInputBuffer(h);
     if (op == "records") {  // N -> RECORD...: ReadConsoleInputA of up to N records
       const Dword size = Number(a.Next());
-      std::vector<InputRecord> records(std::min<Dword>(size, 64));
+      std::vector<InputRecord> records(std::clamp<Dword>(size, 1, 64));
       Dword got = 0;
-      const Bool ok = console_->ReadConsoleInputA(names_["in"], records.data(), size, &got);
+      const Bool ok = console_->ReadConsoleInputA(h, records.data(), size, &got);
       std::string shown, expected;
       for (Dword i = 0; ok && i < got; ++i) shown += Show(records.at(i)) + " ";
       for (const Token& t : back) expected += t.text + " ";
@@ -248,13 +253,24 @@ class Script {
       const Dword size = Number(a.Next());
       std::string text(std::min<Dword>(size, 4096), '#');
       Dword got = 0xDEAD;
-      const Bool ok = console_->ReadConsoleA(names_["in"], text.data(), size, &got);
+      const Bool ok = console_->ReadConsoleA(h, text.data(), size, &got);
       if (!back.empty()) {
         EXPECT_EQ(ok ? text.substr(0, got) : std::to_string(got), back[0].text);
       }
       return ok;
     }
-    const Handle h = H(a);
+    if (op == "info" || op == "get-shape" || op == "get-mode" ||
+        op == "count") {  // refused, they write nothing
+      ScreenBufferInfo info{{1, 2}, {3, 4}, 0xABCD, {5, 6, 7, 8}, {9, 10}};
+      CursorInfo shape{42, 7};
+      Dword n = 0xDEAD;
+      const Bool ok = op == "info"        ? console_->GetConsoleScreenBufferInfo(h, &info)
+                      : op == "get-shape" ? console_->GetConsoleCursorInfo(h, &shape)
+                      : op == "get-mode"  ? console_->GetConsoleMode(h, &n)
+                                          : console_->GetNumberOfConsoleInputEvents(h, &n);
+      EXPECT_TRUE(ok || (info.wAttributes == 0xABCD && shape.dwSize == 42 && n == 0xDEAD)) << "written back";
+      return ok;
+    }
     if (op == "close") return console_->CloseHandle(h);
     if (op == "activate") return console_->SetConsoleActiveScreenBuffer(h);
     if (op == "attr") return console_->SetConsoleTextAttribute(h, static_cast<Word>(Hex(a.Next())));
