@@ -2,11 +2,11 @@
 // the input queue does with keys is in conformance/input.test.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <future>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -86,114 +86,69 @@ TEST(Keyboard, TheSendKeysNotation) {
   }
 }
 
-// Starts a read on another thread and returns once it sleeps waiting for input: the console shows
-// pending changes just before a read waits, which marks the moment without timing. Every wait is
-// bounded, and a read left waiting is ended, so a broken wake-up fails in seconds instead of hanging.
-class WaitingRead {
- public:
-  WaitingRead(EmulatedConsole& console, std::function<Bool()> read) : console_(console) {
-    console_.SetPresenter(&presenter_);
-    EXPECT_NE(console_.SetConsoleTitleA("a change to show"), 0);
-    result_ = std::async(std::launch::async, [this, read] {
-      const Bool ok = read();
-      Signal(done_);
-      return ok;
-    });
-    std::unique_lock lock(mutex_);
-    blocked_ = changed_.wait_for(lock, 5s, [this] { return waiting_ || done_; }) && !done_;
-    lock.unlock();
-    for (int tries = 0; blocked_ && console_.WaitingReads() == 0 && tries < 5000; ++tries)
+class EmulatedInputWaiting : public EmulatedConsoleTest {
+ protected:
+  // Starts `read` on another thread and returns once it sleeps waiting for input, in seconds at most.
+  std::future<Bool> Asleep(std::function<Bool()> read) {
+    auto result = std::async(std::launch::async, std::move(read));
+    for (int tries = 0; console_.WaitingReads() == 0 && tries < 5000; ++tries)
       std::this_thread::sleep_for(1ms);
-    blocked_ = blocked_ && console_.WaitingReads() > 0;
+    EXPECT_EQ(console_.WaitingReads(), 1) << "the read does not wait";
+    return result;
   }
-  ~WaitingRead() {
-    if (result_.valid()) Get();
-    console_.SetPresenter(nullptr);
-  }
-  bool Blocked() const { return blocked_; }
-  Bool Get() {
-    if (result_.wait_for(5s) != std::future_status::ready) {
+  // The read's result; one not woken in seconds fails the test, and is then ended.
+  Bool Woken(std::future<Bool>& read) {
+    if (read.wait_for(5s) != std::future_status::ready) {
       ADD_FAILURE() << "the read was not woken";
-      console_.QueueText("x");  // whatever the fault, keys wake it
+      console_.QueueText("x");
       console_.EndInput();
     }
-    return result_.get();
+    return read.get();
   }
-
- private:
-  void Signal(bool& flag) {
-    std::lock_guard lock(mutex_);
-    flag = true;
-    changed_.notify_all();
-  }
-  EmulatedConsole& console_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool waiting_ = false, done_ = false, blocked_ = false;
-  FramesTo presenter_{[this](const ConsoleFrame&) { Signal(waiting_); }};
-  std::future<Bool> result_;
 };
 
-using EmulatedInputWaiting = EmulatedConsoleTest;
-
-// Keys, FreeConsole and the end of input each wake a read asleep on an empty queue.
+// Keys, FreeConsole and the end of input each wake a read asleep on an empty queue; what was drawn is
+// shown before it sleeps.
 TEST_F(EmulatedInputWaiting, KeysFreeConsoleAndTheEndOfInputWakeAWaitingRead) {
+  std::atomic<int> frames = 0;
+  FramesTo presenter([&](const ConsoleFrame&) { ++frames; });
+  console_.SetPresenter(&presenter);
+  ASSERT_NE(console_.SetConsoleTitleA("a change to show"), 0);
   // Records without a character do not end a line; the echo goes to the buffer shown when a key arrives.
   ASSERT_NE(console_.SetConsoleMode(in_, kEnableLineInput | kEnableEchoInput), 0);
   const Handle other = NewBuffer();
   char text[10];
   Dword got = 0xDEAD;
-  WaitingRead line(console_, [&] { return console_.ReadConsoleA(in_, text, 10, &got); });
-  ASSERT_TRUE(line.Blocked());
+  auto line = Asleep([&] { return console_.ReadConsoleA(in_, text, 10, &got); });
+  EXPECT_EQ(frames, 1);
   ASSERT_NE(console_.SetConsoleActiveScreenBuffer(other), 0);
   ASSERT_NE(console_.CloseHandle(out_), 0);
   ASSERT_NE(console_.CloseHandle(console_.GetStdHandle(kStdErrorHandle)), 0);
   console_.QueueKeystroke(kVkUp, 0, 0);
   console_.QueueInput({EventOfType(kMouseEvent), Up('A', 'a')});
   console_.QueueText("hi\r");
-  ASSERT_NE(line.Get(), 0);
+  ASSERT_NE(Woken(line), 0);
   EXPECT_EQ(std::string(text, got), "hi\r\n");
   EXPECT_EQ(console_.ReadCells(other).at(1).Char, 'i');
 
-  WaitingRead freed(console_, [&] { return console_.ReadConsoleA(in_, text, 4, &got); });
-  ASSERT_TRUE(freed.Blocked());
+  auto freed = Asleep([&] { return console_.ReadConsoleA(in_, text, 4, &got); });
   ASSERT_NE(console_.FreeConsole(), 0);
-  EXPECT_EQ(freed.Get(), 0);
+  EXPECT_EQ(Woken(freed), 0);
   EXPECT_EQ(got, 0u);
 
   ASSERT_NE(console_.AllocConsole(), 0);
   in_ = console_.GetStdHandle(kStdInputHandle);
   InputRecord record;
   Dword error = 0;
-  WaitingRead ended(console_, [&] {
+  auto ended = Asleep([&] {
     const Bool ok = console_.ReadConsoleInputA(in_, &record, 1, &got);
     error = console_.GetLastError();
     return ok;
   });
-  ASSERT_TRUE(ended.Blocked());
   console_.EndInput();
-  EXPECT_EQ(ended.Get(), 0);
+  EXPECT_EQ(Woken(ended), 0);
   EXPECT_EQ(error, kErrorHandleEof);
-}
-
-// The end of input from another thread, racing a read that is about to wait: it must never be lost.
-TEST_F(EmulatedInputWaiting, TheEndOfInputRacedWithAReadAboutToWait) {
-  for (int round = 0; round < 300; ++round) {
-    EmulatedConsole console;
-    ASSERT_NE(console.AllocConsole(), 0);
-    auto read = std::async(std::launch::async, [&] {
-      InputRecord record;
-      Dword got = 0;
-      return console.ReadConsoleInputA(console.GetStdHandle(kStdInputHandle), &record, 1, &got) == 0 &&
-             console.GetLastError() == kErrorHandleEof;
-    });
-    console.EndInput();
-    if (read.wait_for(5s) != std::future_status::ready) {
-      console.QueueText("x");  // wakes the read whatever the fault, so the test ends
-      ADD_FAILURE() << "the end of input was lost in round " << round;
-    }
-    ASSERT_TRUE(read.get()) << "round " << round;
-  }
+  console_.SetPresenter(nullptr);
 }
 
 class EmulatedKeySource : public EmulatedConsoleTest {

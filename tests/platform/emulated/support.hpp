@@ -12,8 +12,6 @@
 
 namespace kelvane::platform::testing {
 
-inline constexpr Dword kErrorInvalidAccess = 998;
-
 // Expects `call` to fail with `error`; the last error is cleared first so an old one cannot pass for it.
 #define EXPECT_FAILS(call, error)                         \
   do {                                                    \
