@@ -8,29 +8,6 @@ namespace {
 
 using PagesTest = LoadedTest;
 
-TEST_F(PagesTest, APageIsCreatedClearedAndShownOnceAndKeepsItsContent) {
-  console_.Page(15);
-  EXPECT_EQ(console_.Page(), 15);
-  EXPECT_EQ(CurrentAttribute(Shown()), 0x07);
-  EXPECT_EQ(Cell(Shown(), 79, 24).Attributes, 0x07);
-  // PageIndex converts as an Integer: 2.5 rounds to the even 2, "&H3" is page 3.
-  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue, 2.5));
-  ASSERT_TRUE(console_.SetScreenData("Z", kYellow, kDarkBlue, 2, 2, "&H3"));
-  EXPECT_FALSE(console_.ClearScreen(kWhite, kDarkBlue, 1e10));
-  console_.Page(2);
-  EXPECT_EQ(Cell(Shown(), 3, 2).Attributes, 0x1F);
-  console_.Page(3);
-  EXPECT_EQ(Cell(Shown(), 2, 2).Char, 'Z');
-  console_.Page(2);
-  EXPECT_EQ(Cell(Shown(), 3, 2).Attributes, 0x1F);
-  // A buffer that cannot be created leaves the page as it was, and is tried again next time.
-  emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
-  console_.Page(7);
-  EXPECT_EQ(console_.Page(), 2);
-  console_.Page(7);
-  EXPECT_EQ(console_.Page(), 7);
-}
-
 TEST_F(PagesTest, PagesOutsideZeroToNineteenOrARefusedActivationRaiseFromScreen) {
   for (Integer page : {20, -1, 32767, -32768})
     EXPECT_EQ(ErrorOf([&] { console_.Page(page); }), "30053 KelvaneConsole.Screen: Invalid Page specified.");

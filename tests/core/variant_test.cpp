@@ -1,9 +1,7 @@
-// Variant::ToInteger and Variant::ToLong against the OLE Automation conversions
-// (VarI2FromStr, VarI4FromStr in the United States English locale, and from the
-// other kinds). Many expected values come from Wine's oleaut32 tests
-// (vartype.c, vartest.c), which also pass on Windows. Doubles and 32-bit
-// integers, whose outcomes follow a rule, and very long texts are the fuzz
-// target variant_conversion's.
+// Variant::ToInteger and Variant::ToLong of text against the OLE Automation conversions (VarI2FromStr,
+// VarI4FromStr in the United States English locale). Many expected values come from Wine's oleaut32
+// tests (vartype.c, vartest.c), which also pass on Windows. Doubles and 32-bit integers, whose outcomes
+// follow a rule, and very long texts are the fuzz target variant_conversion's.
 #include <kelvane/console.hpp>
 
 #include <gtest/gtest.h>
@@ -27,8 +25,7 @@ constexpr std::int64_t kTm = INT64_MIN + 1;
 // Callers catch the library's errors as std::exception too.
 static_assert(std::is_base_of_v<std::exception, Error>);
 
-// The value, or kOv and kTm for errors 6 and 13 (whose other fields the fuzz
-// target checks).
+// The value, or kOv and kTm for errors 6 and 13 (whose other fields the fuzz target checks).
 std::int64_t Outcome(const Variant& value, bool to_integer) {
   try {
     return to_integer ? value.ToInteger() : value.ToLong();
@@ -43,9 +40,6 @@ struct Case {
   std::int64_t integer, long_;  // ToInteger's and ToLong's outcomes
 };
 
-Case V(Variant value, std::int64_t integer, std::int64_t long_) {
-  return {std::move(value), "", integer, long_};
-}
 Case T(std::string_view text, std::int64_t integer, std::int64_t long_) {
   return {Variant(String(text)), ::testing::PrintToString(text), integer, long_};
 }
@@ -63,19 +57,6 @@ void ExpectMismatches(std::initializer_list<std::string_view> texts) {
   for (const std::string_view text : texts) Expect({T(text, kTm, kTm)});
 }
 
-TEST(VariantConversion, KindsOtherThanText) {
-  ASSERT_EQ(Variant(Integer{1}).GetKind(), Variant::Kind::Integer);
-  ASSERT_EQ(Variant(std::int32_t{1}).GetKind(), Variant::Kind::Long);
-  ASSERT_EQ(Variant(std::int64_t{3'000'000'000}).GetKind(), Variant::Kind::Double);
-  const char* no_text = nullptr;
-  Expect({V(Variant(), kTm, kTm), V(Missing, kTm, kTm), V(Variant::Null(), kTm, kTm),
-          V(Variant(no_text), kTm, kTm), V(Variant::Empty(), 0, 0), V(true, -1, -1), V(false, 0, 0),
-          V(Integer{INT16_MAX}, INT16_MAX, INT16_MAX), V(Integer{INT16_MIN}, INT16_MIN, INT16_MIN),
-          V(std::uint16_t{65535}, kOv, 65535), V(std::int64_t{-5}, -5, -5),
-          V(std::int64_t{3'000'000'000}, kOv, kOv), V(std::uint32_t{2'147'483'648u}, kOv, kOv),
-          V(std::int64_t{-2'147'483'649}, kOv, kOv)});
-}
-
 TEST(VariantConversion, TextDigitsSpacesSignsCurrencyAndSeparators) {
   Expect({T("007", 7, 7), T("-0", 0, 0), T("000032767", 32767, 32767), T("-32768", -32768, -32768),
           T("32768", kOv, 32768), T("-32769", kOv, -32769), T("2147483647", kOv, INT32_MAX),
@@ -86,41 +67,15 @@ TEST(VariantConversion, TextDigitsSpacesSignsCurrencyAndSeparators) {
   Expect({T("\t12\n", 12, 12), T("\r\v\f 7", 7, 7), T("\xC2\xA0\x31\x32\xC2\xA0", 12, 12), T(" - 5 ", -5, -5),
           T("+-3", -3, -3), T("3 -", -3, -3), T("-3+", -3, -3), T("( 3 )", -3, -3), T("(-3)", -3, -3),
           T("(3)-", -3, -3), T("0-", 0, 0)});
-  // Separators count anywhere after the first digit (Wine's vartest.c); a NUL
-  // ends the text.
+  // Separators count anywhere after the first digit (Wine's vartest.c); a NUL ends the text.
   Expect({T("-$5", -5, -5), T("$-5", -5, -5), T("$5$$", 5, 5), T("$1.5", 2, 2), T("1e2$", 100, 100),
           T("($5)", -5, -5), T("1,,000", 1000, 1000), T("1,00,0,,", 1000, 1000), T("32,768", kOv, 32768),
           T("1,001.5", 1002, 1002), T("1.5,1", 2, 2), T("5 ,", 5, 5), T("5\0abc"sv, 5, 5),
           T(" -7 \0 junk"sv, -7, -7), T("&H10\0xyz"sv, 16, 16)});
 }
 
-// Wine's vartype.c rounding tables, then exact decimal ties far past a double's
-// precision.
-TEST(VariantConversion, TextRoundsItsExactDecimalValueHalfToEven) {
-  Expect({T("0.5", 0, 0), T("1.5", 2, 2), T("2.5", 2, 2), T("3.5", 4, 4), T("-0.5", 0, 0), T("-1.5", -2, -2),
-          T("-2.5", -2, -2), T(".51", 1, 1), T("-.51", -1, -1), T("0.06", 0, 0),
-          T("2.500000000000000000000000", 2, 2), T("2.50000000000000000000001", 3, 3)});
-  Expect({T("2.49999999999999999999999", 2, 2), T("32767.49999", 32767, 32767), T("32767.5", kOv, 32768),
-          T("-32768.5", -32768, -32768), T("-32768.5000000000000000001", kOv, -32769),
-          T("32766.5", 32766, 32766), T("2147483647.49", kOv, INT32_MAX), T("2147483647.5", kOv, kOv),
-          T("2147483646.5", kOv, 2147483646), T("-2147483648.5", kOv, INT32_MIN),
-          T("-2147483648.51", kOv, kOv), T("9999999999999999999.5", kOv, kOv)});
-}
-
-TEST(VariantConversion, TextExponents) {
-  // 2^32: an exponent kept in 32 bits would wrap to 0.
-  Expect({T("1E+03", 1000, 1000), T("1e-0", 1, 1), T("1.e2", 100, 100), T(".5e1", 5, 5), T("5e-1", 0, 0),
-          T("15e-1", 2, 2), T("25e-1", 2, 2), T("12.355e2", 1236, 1236), T("0.006e2", 1, 1),
-          T("3.2768e4", kOv, 32768), T("-3.2768e4", -32768, -32768), T("1,0e1", 100, 100)});
-  Expect({T("1e3-", -1000, -1000), T("2.147483647e9", kOv, INT32_MAX), T("21474836470e-1", kOv, INT32_MAX),
-          T("1e10", kOv, kOv), T("1e19", kOv, kOv), T("1e99999", kOv, kOv),
-          T("-1e99999999999999999999999999", kOv, kOv), T("0e99999999999999999999999999", 0, 0),
-          T("1e-99999999999999999999999999", 0, 0), T("1e4294967296", kOv, kOv), T("1e-4294967296", 0, 0)});
-}
-
-// An &H or &O literal is a bit pattern of the target's width, read as two's
-// complement (Wine's VarNumFromParseNum: 0x8002 as an Integer is
-// (short)0x8002).
+// An &H or &O literal is a bit pattern of the target's width, read as two's complement (Wine's
+// VarNumFromParseNum: 0x8002 as an Integer is (short)0x8002).
 TEST(VariantConversion, TextHexAndOctalWidths) {
   Expect({T("&h0abc", 0xabc, 0xabc), T("&h1e2", 0x1E2, 0x1E2), T("&H7FFF", 32767, 32767),
           T("&H8000", -32768, 32768), T("&H8002", -32766, 32770), T("&HFFFF", -1, 65535),
@@ -140,17 +95,14 @@ TEST(VariantConversion, TextThatIsNotANumberIsATypeMismatch) {
   // Trailing text, and signs or parentheses repeated or unbalanced.
   ExpectMismatches({"12abc", "1 2", "1 000", "12 e", "5 #", "1d3", "0x10", "--5", "-5-", "5++", "5-+-", "(5",
                     "((5))", "(5))", "-(5", ")5(", "-+-5"});
-  // Currency twice or before an exponent or radix literal; other currency
-  // signs.
+  // Currency twice or before an exponent or radix literal; other currency signs.
   ExpectMismatches({"$$5", "$1e2", "$&H10", "&H10$", "5 $ 5", "EUR5", "5\xE2\x82\xAC", "\xC2\xA3\x35"});
-  // Wine's vartest.c: a separator before the first digit fails; "1..1" and
-  // "1.1." stop early.
+  // Wine's vartest.c: a separator before the first digit fails; "1..1" and "1.1." stop early.
   ExpectMismatches({",1", "-,1", "$,5", " ,5", "1.2.3", "1..1", "1.1.", "..5", ". 5", "1. 5"});
   // Wine's vartest.c: "1 e1" and "1e1." stop before the space and the point.
   ExpectMismatches({"1e", "1e+", "1e ", "1 e1", "1e 1", "1e1.", "1e3.5", "1e3e2", "1ee3", "1e+-3", "1e3,5",
                     "1e3 5", "1e+x"});
-  // Wine's vartest.c: "&o128" stops at the 8; a sign or parentheses around a
-  // radix literal are refused.
+  // Wine's vartest.c: "&o128" stops at the 8; a sign or parentheses around a radix literal are refused.
   ExpectMismatches({"&o128", "&O8", "&HG", "&ha.2", "&h1,000", "&H10,", "& H10", "&H 10", "&H-1", "0&H10",
                     ".&H10", "&X10", "&B101", "&HFFFFFFFFFFFFFFFFFZ", "-&H10", "&H10-", "(&H10)", "-&O7",
                     "-&H0"});
