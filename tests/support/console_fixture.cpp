@@ -29,7 +29,7 @@ Handle ConsoleTest::PageBuffer(Console& console, Integer page) {
 
 Rows ConsoleTest::Screen(Handle buffer, int first, int count) const {
   static constexpr std::pair<platform::Word, char> kLetters[] = {
-      {0x07, '.'}, {0x1F, '#'}, {0x08, 's'}, {0x4E, 'r'}, {0x1E, 'y'}};
+      {0x07, '.'}, {0x1F, '#'}, {0x08, 's'}, {0x4E, 'r'}};
   const auto info = emulated_.BufferInfo(buffer);
   if (!info) return {};
   const auto cells = emulated_.ReadCells(buffer);

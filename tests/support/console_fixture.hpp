@@ -27,8 +27,8 @@ using platform::SmallRect;
 using Rows = std::vector<std::string>;
 
 // Colours by name, as RGB values (red in the low byte).
-inline constexpr Long kBlack = 0x000000, kDarkBlue = 0x800000, kDarkGreen = 0x008000, kDarkRed = 0x000080,
-                      kLightGrey = 0xC0C0C0, kRed = 0x0000FF, kYellow = 0x00FFFF, kWhite = 0xFFFFFF;
+inline constexpr Long kDarkBlue = 0x800000, kDarkGreen = 0x008000, kDarkRed = 0x000080, kYellow = 0x00FFFF,
+                      kWhite = 0xFFFFFF;
 
 inline KSConsoleLineStyles Style(int value) { return static_cast<KSConsoleLineStyles>(value); }
 
@@ -57,8 +57,8 @@ class ConsoleTest : public ::testing::Test {
   Handle PageBuffer(Console& console, Integer page);
   // Rows of a buffer's window from `first` for `count` rows, each its characters as code page 437
   // glyphs (UTF-8), a space, then a letter a cell for its attribute: '.' light grey on black (07), '#'
-  // white on dark blue (1F), 's' the shadow's dark grey on black (08), 'r' yellow on dark red (4E), 'y'
-  // yellow on dark blue (1E), '?' any other.
+  // white on dark blue (1F), 's' the shadow's dark grey on black (08), 'r' yellow on dark red (4E), '?'
+  // any other.
   Rows Screen(Handle buffer, int first = 0, int count = -1) const;
   // One cell of a buffer (buffer coordinates).
   platform::CharInfo Cell(Handle buffer, int x, int y) const;
