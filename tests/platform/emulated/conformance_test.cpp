@@ -1,12 +1,13 @@
 // Runs the conformance scripts of conformance/*.test against the emulated console, one test per file.
 // A line holds commands separated by ';'; '#' starts a comment. A command is an operation of the console
-// interface (or a test control: alloc, realloc, buffer, keys, sendkeys, input, keystroke) or `expect WHAT
-// ...`. Handles go by name (in, out, err, null, invalid, bogus and those `new` binds); an operation takes
-// an optional name first, `out` when none is given (`in` for the input operations). An operation must
-// succeed unless it ends in `fails ERROR`; `-> ...` states what it writes back. Numbers: decimal or
-// 0x..; attributes and modes: hex; coordinates X,Y; sizes WxH; rectangles L,T,R,B; texts in double quotes
-// with C escapes, repeated by `"ab" x 3`; input records as dVK.CHAR[.STATE][*REPEAT] for a key going down
-// (u for up), hex with the repeat in decimal, or mouse, size, menu, focus for the other events.
+// interface, a test control (alloc, realloc, buffer, new-geometry, fail, keys, sendkeys, input, keystroke,
+// system-folder, frame) or `expect WHAT ...`. Handles go by name (in, out, err, null, invalid, bogus and
+// those `new` binds); an operation takes an optional name first, `out` when none is given (`in` for the
+// input operations). An operation must succeed unless it ends in `fails ERROR` (a control that refuses
+// sets no error: `fails 0`); `-> ...` states what it writes back. Numbers: decimal or 0x..; attributes
+// and modes: hex; coordinates X,Y; sizes WxH; rectangles L,T,R,B; texts in double quotes with C escapes,
+// repeated by `"ab" x 3`; input records as dVK.CHAR[.STATE][*REPEAT] for a key going down (u for up),
+// hex with the repeat in decimal, or mouse, size, menu, focus for the other events.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -119,6 +120,28 @@ std::string Show(const InputRecord& r) {  // with !SCAN when the scan code is no
   return shown;
 }
 
+// What EndOfCall hands the presenter: repaint (whose spans are the whole window) or scroll N, cursor X,Y,
+// title TEXT, full-screen or windowed, input-mode HEX, then the spans as ROW:LEFT-RIGHT.
+std::string Show(const ConsoleFrame& f) {
+  std::string s = f.repaint         ? "repaint "
+                  : f.scrolled != 0 ? "scroll " + std::to_string(f.scrolled) + " "
+                                    : "";
+  if (f.cursor_changed) s += "cursor " + Show(f.cursor) + " ";
+  if (f.title_changed) s += "title " + f.title + " ";
+  if (f.display_mode_changed) s += f.full_screen ? "full-screen " : "windowed ";
+  if (f.input_mode_changed) s += "input-mode " + ShowHex(f.input_mode, "%X") + " ";
+  for (const ConsoleFrame::Span& span : f.spans) {
+    if (!f.repaint)
+      s +=
+          std::to_string(span.row) + ":" + std::to_string(span.left) + "-" + std::to_string(span.right) + " ";
+  }
+  return s;
+}
+struct Frames final : Presenter {
+  std::vector<ConsoleFrame> shown;
+  void Present(const ConsoleFrame& frame) noexcept override { shown.push_back(frame); }
+};
+
 constexpr CharInfo kUntouched{0xEEEE, 0xEEEE};  // a caller's array cell no call wrote; shows as '~'
 const std::string kArrayLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
@@ -163,6 +186,7 @@ class Script {
   void Start(Coord size) {
     console_ = std::make_unique<EmulatedConsole>();
     console_->SetConsoleSize(size.X, size.Y);
+    console_->SetPresenter(&frames_);
   }
   Bool Alloc() {
     const Bool ok = console_->AllocConsole();
@@ -224,6 +248,33 @@ class Script {
       return names_[name] != kInvalidHandle;
     }
     if (op == "title") return console_->SetConsoleTitleA(a.Next().c_str());
+    if (op == "app") return console_->AppActivate(a.Next());
+    if (op == "std") return console_->GetStdHandle(Number(a.Next())) != kInvalidHandle;
+    if (op == "system-folder") return console_->SetSystemDirectory(a.Next()), std::nullopt;
+    if (op == "new-geometry") {  // WxH|- [window L,T,R,B]: for the buffers created from now on
+      const std::string size = a.Next();
+      const auto window = a.Take("window") ? std::optional(Rect(a.Next())) : std::nullopt;
+      return console_->SetNewBufferGeometry(size == "-" ? std::nullopt : std::optional(Point(size)), window);
+    }
+    if (op == "fail") {  // OPERATION N ERROR [every] | clear: fault injection
+      const std::map<std::string, Op> ops{{"attr", Op::SetConsoleTextAttribute},
+                                          {"new", Op::CreateConsoleScreenBuffer},
+                                          {"fill-char", Op::FillConsoleOutputCharacterA}};
+      if (a.Take("clear")) return console_->ClearFailures(), std::nullopt;
+      const Op failing = ops.at(a.Next());
+      const int nth = std::stoi(a.Next());
+      const Dword error = Number(a.Next());
+      return console_->FailCall(failing, nth, error, a.Take("every")), std::nullopt;
+    }
+    if (op == "frame") {  // -> FRAME: what EndOfCall hands the presenter, none for nothing
+      frames_.shown.clear();
+      console_->EndOfCall();
+      std::string expected;
+      for (const Token& t : back) expected += t.text + " ";
+      EXPECT_EQ(frames_.shown.empty() ? "none " : Show(frames_.shown.at(0)), expected);
+      EXPECT_LE(frames_.shown.size(), 1u);
+      return std::nullopt;
+    }
     if (op == "keys") return console_->QueueText(a.Next()), std::nullopt;
     if (op == "sendkeys") return console_->SendKeys(a.Next(), true), std::nullopt;
     if (op == "input") {  // RECORD...: written in one call, as WriteConsoleInput writes them
@@ -289,11 +340,10 @@ class Script {
       const CursorInfo info{size, std::stoi(a.Next())};
       return console_->SetConsoleCursorInfo(h, &info);
     }
-    if (op == "buffer") {  // WxH [window L,T,R,B]: all of it shown unless a window is given
+    if (op == "buffer") {  // WxH [window L,T,R,B]: all of it shown unless a window is given; refused: fails 0
       const Coord size = Point(a.Next());
       const SmallRect all{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)};
-      EXPECT_TRUE(console_->SetBufferGeometry(h, size, a.Take("window") ? Rect(a.Next()) : all));
-      return std::nullopt;
+      return console_->SetBufferGeometry(h, size, a.Take("window") ? Rect(a.Next()) : all);
     }
     if (op == "write") {
       const std::string text = a.Next();
@@ -376,10 +426,12 @@ class Script {
 
   void Expect(Args& a, const Tokens& back) {
     const std::string what = a.Next();
-    if (what == "title") {  // [buffer N] -> RETURNED "BYTES": GetConsoleTitleA into N bytes of '#'
+    if (what == "title" || what == "system-folder") {  // [buffer N] -> RETURNED "BYTES", into N bytes of '#'
       const Dword size = a.Take("buffer") ? Number(a.Next()) : 70000;
       std::string buffer(size + 2, '#');
-      EXPECT_EQ(console_->GetConsoleTitleA(buffer.data(), size), Number(back.at(0).text));
+      EXPECT_EQ(what == "title" ? console_->GetConsoleTitleA(buffer.data(), size)
+                                : console_->GetSystemDirectoryA(buffer.data(), size),
+                Number(back.at(0).text));
       const std::string expected = Args{back, 1}.Next();
       EXPECT_EQ(buffer.substr(0, expected.size()), expected);
     } else if (what == "array") {  // ROW "TEXT" [attr AA]: a row of the last cell call's array
@@ -413,6 +465,7 @@ class Script {
     }
   }
 
+  Frames frames_;  // outlives every console
   std::unique_ptr<EmulatedConsole> console_ = std::make_unique<EmulatedConsole>();
   std::map<std::string, Handle> names_;
   std::vector<CharInfo> array_;

@@ -37,9 +37,6 @@ class EmulatedConsoleTest : public ::testing::Test {
     console_.FailCall(Op::GetLocalTime, 1, 0);
     console_.GetLocalTime();
   }
-  Bool Write(Handle buffer, const std::string& text) {
-    return console_.WriteConsoleA(buffer, text.data(), static_cast<Dword>(text.size()), nullptr);
-  }
 
   EmulatedConsole console_;
   Handle in_ = 0;
