@@ -60,7 +60,7 @@ struct ConsoleState {
 
   // Configuration and test controls.
   Coord console_size{80, 25};
-  std::function<Coord()> size_provider;
+  std::function<std::optional<Coord>()> size_provider;
   std::string system_directory = KELVANE_DATA_DIR;
   std::optional<SystemTime> fixed_time;
   Presenter* presenter = nullptr;

@@ -127,21 +127,31 @@ void EmulatedConsole::Present() noexcept {
   // Frames are taken and shown under present_mutex_, which is taken before the console's lock, so two
   // threads never show their frames out of order; the console stays usable while a frame is drawn.
   std::lock_guard presenting(present_mutex_);
-  std::unique_lock lock(mutex_);
-  auto& s = *state_;
-  if (!s.changes.Any()) return;
-  Presenter* presenter = s.presenter;
-  ConsoleFrame frame;
-  try {
-    if (presenter) frame = s.Frame();
-  } catch (...) {
-    // No memory for the frame: the changes wait for the next one, shown whole.
-    s.changes.MarkRepaint();
-    return;
+  // A presenter that lost its screen while showing a frame asks for the whole window at once; once is
+  // enough, so a presenter that keeps asking cannot hold the caller here.
+  for (int round = 0; round < 2; ++round) {
+    std::unique_lock lock(mutex_);
+    auto& s = *state_;
+    if (repaint_requested_.exchange(false, std::memory_order_acq_rel) && s.allocated) s.changes.MarkRepaint();
+    if (!s.changes.Any()) return;
+    Presenter* presenter = s.presenter;
+    ConsoleFrame frame;
+    try {
+      if (presenter) frame = s.Frame();
+    } catch (...) {
+      // No memory for the frame: the changes wait for the next one, shown whole.
+      s.changes.MarkRepaint();
+      return;
+    }
+    s.changes.Clear();
+    lock.unlock();
+    if (presenter) presenter->Present(frame);
   }
-  s.changes.Clear();
-  lock.unlock();
-  if (presenter) presenter->Present(frame);
+}
+
+void EmulatedConsole::RequestRepaint() noexcept {
+  repaint_requested_.store(true, std::memory_order_release);
+  changes_pending_.store(true, std::memory_order_release);
 }
 
 void EmulatedConsole::EndOfCall() noexcept {
@@ -158,7 +168,9 @@ Bool EmulatedConsole::AllocConsole() {
   if (!call) return 0;
   auto& s = *state_;
   if (s.allocated) return Fail(kErrorAccessDenied);
-  Coord size = s.size_provider ? s.size_provider() : s.console_size;
+  std::optional<Coord> provided = s.size_provider ? s.size_provider() : s.console_size;
+  if (!provided) return Fail(kErrorInvalidHandle);
+  Coord size = *provided;
   size.X = std::max<Short>(size.X, 1);
   size.Y = std::max<Short>(size.Y, 1);
   s.allocated = true;

@@ -51,7 +51,7 @@ void EmulatedConsole::SetConsoleSize(Short columns, Short rows) {
   state_->console_size = Coord{std::max<Short>(columns, 1), std::max<Short>(rows, 1)};
 }
 
-void EmulatedConsole::SetConsoleSizeProvider(std::function<Coord()> provider) {
+void EmulatedConsole::SetConsoleSizeProvider(std::function<std::optional<Coord>()> provider) {
   std::lock_guard lock(mutex_);
   state_->size_provider = std::move(provider);
 }

@@ -1,0 +1,295 @@
+#include "platform/terminal/terminal_screen.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+namespace kelvane::platform::terminal {
+
+ConsoleHome ChooseConsoleHome(ConsoleSetting::Kind setting, bool terminal_available) {
+  if (setting == ConsoleSetting::Kind::Headless) return ConsoleHome::Headless;
+  if (terminal_available) return ConsoleHome::Terminal;
+  return setting == ConsoleSetting::Kind::Terminal ? ConsoleHome::Nowhere : ConsoleHome::Headless;
+}
+
+namespace {
+
+// The title is pushed on xterm's title stack and popped at the end, so the window gets its own back.
+constexpr char kPushTitle[] = "\x1b[22;2t";
+constexpr char kEnterScreen[] = "\x1b[?1049h\x1b[?7h";
+constexpr char kLeaveFullScreen[] = "\x1b[10;0t";
+// Explicit colours off, cursor visible in the terminal's own shape, autowrap on, main screen, old title.
+constexpr char kLeave[] = "\x1b[0m\x1b[?25h\x1b[0 q\x1b[?7h\x1b[?1049l\x1b[23;2t";
+// CAN ends whatever sequence a frame cut short by a signal left open.
+constexpr char kCancel[] = "\x18";
+
+// What the signal handlers use. They may run at any moment on any thread, so they touch only lock-free
+// atomics and data that is fixed before `shown` is set and not changed while it is.
+struct RestoreState {
+  std::atomic<int> fd{-1};
+  std::atomic<bool> shown{false};        // the terminal is in our modes, on the alternate screen
+  std::atomic<bool> full_screen{false};  // full screen was asked of it
+  std::atomic<bool> lost{false};         // what the terminal shows is no longer what we drew
+  std::atomic<bool> exited{false};       // the process is ending: never take the terminal again
+  std::atomic<EmulatedConsole*> console{nullptr};
+  termios saved{};    // the modes we found
+  termios drawing{};  // the modes while the console is shown
+};
+RestoreState g_state;
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
+              std::atomic<EmulatedConsole*>::is_always_lock_free);
+
+constexpr int kHandled[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV, SIGBUS,
+                            SIGFPE, SIGILL,  SIGABRT, SIGTSTP, SIGCONT};
+// Signals whose handler the program may have set to "ignore" on purpose (nohup, a shell without job
+// control): those are left alone.
+constexpr int kRespectIgnored[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+struct sigaction g_previous[NSIG];
+
+void WriteRaw(int fd, const char* bytes, size_t size) {  // async-signal-safe
+  while (size > 0) {
+    const ssize_t written = write(fd, bytes, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    bytes += written;
+    size -= static_cast<size_t>(written);
+  }
+}
+
+void WriteRaw(int fd, const char* text) { WriteRaw(fd, text, std::strlen(text)); }
+
+// Gives the terminal back: async-signal-safe, and done at most once per time it was taken.
+void GiveBack(bool cancel) {
+  if (!g_state.shown.exchange(false)) return;
+  const int fd = g_state.fd.load();
+  if (cancel) WriteRaw(fd, kCancel);
+  if (g_state.full_screen.load()) WriteRaw(fd, kLeaveFullScreen);
+  WriteRaw(fd, kLeave);
+  tcsetattr(fd, TCSANOW, &g_state.saved);
+}
+
+// Takes the terminal again after the process was stopped and continued: async-signal-safe. The console
+// is asked for a repaint, drawn at its next call.
+void TakeAgain(bool push_title) {
+  const int fd = g_state.fd.load();
+  if (fd < 0 || g_state.exited.load()) return;
+  tcsetattr(fd, TCSANOW, &g_state.drawing);
+  g_state.shown.store(true);
+  if (push_title) WriteRaw(fd, kPushTitle);
+  WriteRaw(fd, kEnterScreen);
+  g_state.lost.store(true);
+  if (EmulatedConsole* console = g_state.console.load()) console->RequestRepaint();
+}
+
+void OnSignal(int sig);
+
+void InstallHandler(int sig) {
+  struct sigaction current {};
+  if (sigaction(sig, nullptr, &current) != 0 || current.sa_handler == OnSignal) return;
+  if (current.sa_handler == SIG_IGN &&
+      std::find(std::begin(kRespectIgnored), std::end(kRespectIgnored), sig) != std::end(kRespectIgnored))
+    return;
+  g_previous[sig] = current;
+  struct sigaction ours {};
+  ours.sa_handler = OnSignal;
+  ours.sa_flags = SA_RESTART;
+  sigemptyset(&ours.sa_mask);
+  for (int other : kHandled) sigaddset(&ours.sa_mask, other);
+  sigaction(sig, &ours, nullptr);
+}
+
+void OnSignal(int sig) {
+  const int saved_errno = errno;
+  if (sig == SIGCONT) {
+    // Continued after a stop this handler did not see (SIGSTOP): whoever had the terminal meanwhile may
+    // have drawn on it and changed its modes.
+    if (g_state.shown.load()) {
+      g_state.shown.store(false);
+      TakeAgain(false);
+    }
+  } else if (sig == SIGTSTP) {
+    const bool was_shown = g_state.shown.load();
+    GiveBack(true);
+    // Stop for real, with the default action, then take the terminal back.
+    struct sigaction stop {};
+    stop.sa_handler = SIG_DFL;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGTSTP, &stop, nullptr);
+    sigset_t tstp;
+    sigemptyset(&tstp);
+    sigaddset(&tstp, SIGTSTP);
+    pthread_sigmask(SIG_UNBLOCK, &tstp, nullptr);
+    raise(SIGTSTP);
+    InstallHandler(SIGTSTP);
+    if (was_shown) TakeAgain(true);
+  } else {
+    GiveBack(true);
+    // The signal goes on to whoever had it before: their handler, or the default action, which ends
+    // the process. It is blocked until this handler returns, and a fault simply happens again.
+    sigaction(sig, &g_previous[sig], nullptr);
+    raise(sig);
+  }
+  errno = saved_errno;
+}
+
+void AtExit() {
+  g_state.exited.store(true);
+  GiveBack(false);
+}
+
+int OpenTerminal() {
+  if (isatty(STDOUT_FILENO)) return fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd >= 0 && !isatty(fd)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+TerminalScreen::TerminalScreen(EmulatedConsole& console) : console_(console) {}
+
+TerminalScreen::~TerminalScreen() {
+  std::lock_guard lock(mutex_);
+  Leave();
+  if (fd_ >= 0) close(fd_);
+  if (g_state.fd.load() == fd_) g_state.fd.store(-1);
+}
+
+std::optional<Coord> TerminalScreen::Attach() {
+  std::lock_guard lock(mutex_);
+  if (fd_ >= 0 && broken_) {
+    close(fd_);
+    fd_ = -1;
+  }
+  broken_ = false;
+  if (fd_ < 0) fd_ = OpenTerminal();
+  attached_ = fd_ >= 0;
+  if (!attached_) return std::nullopt;
+  winsize size{};
+  if (ioctl(fd_, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) return Coord{80, 25};
+  return Coord{static_cast<Short>(std::min<int>(size.ws_col, 9999)),
+               static_cast<Short>(std::min<int>(size.ws_row, 9999))};
+}
+
+void TerminalScreen::Detach() {
+  std::lock_guard lock(mutex_);
+  Leave();
+  attached_ = false;
+}
+
+void TerminalScreen::Present(const ConsoleFrame& frame) noexcept {
+  std::lock_guard lock(mutex_);
+  if (!attached_ || broken_ || g_state.exited.load()) return;
+  if (frame.size.X <= 0 || frame.size.Y <= 0) {
+    Leave();
+    return;
+  }
+  if (!g_state.shown.load() && !Enter()) return;
+  if (frame.display_mode_changed) g_state.full_screen.store(frame.full_screen);
+  if (g_state.lost.exchange(false)) {
+    renderer_.Invalidate();
+    // This frame draws only what changed; the rest comes with the repaint that follows at once.
+    if (!frame.repaint) console_.RequestRepaint();
+  }
+  out_.clear();
+  try {
+    renderer_.Render(frame, out_);
+  } catch (...) {
+    // No memory for the frame's bytes: start over with the next one.
+    g_state.lost.store(true);
+    return;
+  }
+  WriteAll(out_);
+}
+
+bool TerminalScreen::Enter() {
+  termios saved{};
+  if (tcgetattr(fd_, &saved) != 0) {
+    broken_ = true;
+    return false;
+  }
+  static const bool registered = std::atexit(AtExit) == 0;
+  (void)registered;
+  g_state.fd.store(fd_);
+  g_state.console.store(&console_);
+  g_state.saved = saved;
+  g_state.drawing = saved;
+  // No echo of keys typed meanwhile, no line editing, no flow control (Ctrl+S would stop our output);
+  // output goes out as it is (LF moves down one row and keeps the column). The signal keys stay.
+  g_state.drawing.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON);
+  g_state.drawing.c_iflag &= ~static_cast<tcflag_t>(IXON);
+  g_state.drawing.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  g_state.drawing.c_cc[VMIN] = 1;
+  g_state.drawing.c_cc[VTIME] = 0;
+  for (int sig : kHandled) InstallHandler(sig);
+  if (tcsetattr(fd_, TCSADRAIN, &g_state.drawing) != 0) {
+    broken_ = true;
+    return false;
+  }
+  g_state.shown.store(true);
+  g_state.lost.store(true);
+  return WriteAll(std::string(kPushTitle) + kEnterScreen);
+}
+
+void TerminalScreen::Leave() {
+  if (!g_state.shown.exchange(false)) return;
+  std::string bytes = g_state.full_screen.exchange(false) ? kLeaveFullScreen : "";
+  bytes += kLeave;
+  WriteAll(bytes);
+  tcsetattr(fd_, TCSADRAIN, &g_state.saved);
+}
+
+bool TerminalScreen::WriteAll(const std::string& bytes) {
+  // The keyboard's signals wait until the frame is out whole, so a restore never lands inside one of
+  // our sequences; SIGPIPE too, since a write to a vanished terminal must fail, not end the program.
+  sigset_t blocked, old, pending_before;
+  sigemptyset(&blocked);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGPIPE}) sigaddset(&blocked, sig);
+  pthread_sigmask(SIG_BLOCK, &blocked, &old);
+  sigpending(&pending_before);
+  const char* data = bytes.data();
+  size_t left = bytes.size();
+  int stalls = 0;
+  while (left > 0 && !broken_) {
+    const ssize_t written = write(fd_, data, left);
+    if (written >= 0) {
+      data += written;
+      left -= static_cast<size_t>(written);
+      stalls = 0;
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // Someone made the terminal non-blocking: wait for room, but not for ever.
+      pollfd p{fd_, POLLOUT, 0};
+      if (poll(&p, 1, 1000) <= 0 && ++stalls >= 5) broken_ = true;
+    } else if (errno != EINTR) {
+      broken_ = true;  // EIO, EPIPE: the terminal is gone
+      if (errno == EPIPE && !sigismember(&pending_before, SIGPIPE)) {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        const timespec now{};
+        sigtimedwait(&pipe, nullptr, &now);
+      }
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  // A terminal that will not take output keeps at least its modes.
+  if (broken_ && g_state.shown.exchange(false)) tcsetattr(fd_, TCSANOW, &g_state.saved);
+  return !broken_;
+}
+
+}  // namespace kelvane::platform::terminal
