@@ -1,0 +1,43 @@
+// A small program for the terminal tests: draws a known page on its terminal, then ends the way its
+// argument says (or waits for a signal), so the test can check what the terminal is left with.
+#include <kelvane/console.hpp>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace kc = KelvaneConsole;
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "wait";
+  kc::Console console;
+  console.Load();
+  console.Caption("probe title");
+  console.ClearScreen(0xFFFFFF, 0x800000);
+  console.WriteText("PROBE TEXT \x01 \xE2\x95\x90", 0x00FFFF, 0x800000);
+  console.CursorSize(100);
+  if (const char* pid_file = std::getenv("PROBE_PID_FILE")) std::ofstream(pid_file) << getpid() << '\n';
+  // Until the test has seen the page (or for good, when the mode is to wait for a signal), call in now
+  // and then as a program would, so that a repaint asked for after a stop gets drawn.
+  const char* go_file = std::getenv("PROBE_GO_FILE");
+  while (mode == "wait" || (go_file && access(go_file, F_OK) != 0)) {
+    console.Page();
+    usleep(50 * 1000);
+  }
+  if (mode == "unload") {
+    console.Unload();
+    std::printf("unloaded\n");
+    return 0;
+  }
+  if (mode == "exit") std::exit(0);  // no Unload, no destructor
+  if (mode == "throw") throw std::runtime_error("uncaught");
+  if (mode == "abort") std::abort();
+  if (mode == "segv") {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+  }
+  return 2;
+}

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Runs a program on a real terminal (a tmux pane on a tmux server of its own) and checks that the
+# terminal is given back exactly as it was: the same termios settings, the main screen with what it
+# showed before, the cursor visible, autowrap on and colours reset.
+#
+#   terminal_test.sh SCENARIO PROGRAM [ARGS...]
+#
+# SCENARIO: `ends` (the program ends by itself), `go` (once the program has drawn, the file named by
+# PROBE_GO_FILE appears, and it ends its own way), a signal name (INT, TERM, HUP, QUIT: sent once the
+# program has drawn), or `stop` (Ctrl+Z typed: the terminal comes back while the program is stopped;
+# `fg` typed: the console is drawn again; then TERM). The program runs from an interactive shell with
+# job control, as a user runs it. With `ends`, EXPECT_TEXT names a text the program must show on
+# the way. Exit 77 (skipped) without tmux.
+set -u
+scenario=$1
+shift
+command -v tmux >/dev/null || { echo "SKIP: tmux is not installed"; exit 77; }
+
+dir=$(mktemp -d)
+server="kelvane-test-$$-$RANDOM"
+cleanup() { tmux -L "$server" kill-server 2>/dev/null; rm -rf "$dir"; }
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  echo "--- screen:"; tmux -L "$server" capture-pane -p 2>/dev/null
+  echo "--- program's error output:"; cat "$dir/stderr" 2>/dev/null
+  exit 1
+}
+
+printf '%q ' "$@" > "$dir/command"
+cat > "$dir/pane.sh" <<SCRIPT
+stty -g > "$dir/before"
+printf 'MAIN SCREEN\n'
+KELVANE_CONSOLE=terminal PROBE_PID_FILE="$dir/pid" PROBE_GO_FILE="$dir/go" $(cat "$dir/command") 2> "$dir/stderr" < /dev/null
+stty -g > "$dir/after"
+printf 'AFTER\n'
+touch "$dir/done"
+SCRIPT
+tmux -L "$server" -f /dev/null new-session -d -x 80 -y 24 "env PS1='$ ' bash --norc --noprofile -i" ||
+  fail "tmux did not start"
+tmux -L "$server" send-keys "clear; bash $dir/pane.sh" Enter
+
+screen() { tmux -L "$server" capture-pane -p; }
+state() { tmux -L "$server" display -p '#{alternate_on} #{cursor_flag} #{wrap_flag}'; }
+wait_for() {  # a text on the screen, or a file
+  for _ in $(seq 1 150); do
+    if [[ $1 == file:* ]]; then [[ -e ${1#file:} ]] && return 0; else screen | grep -q -- "$1" && return 0; fi
+    sleep 0.1
+  done
+  fail "timed out waiting for $1"
+}
+given_back() {  # the screen as it was, checked from outside while the program may still exist
+  [[ $(state) == "0 1 1" ]] || fail "alternate screen, cursor, autowrap: $(state), expected 0 1 1"
+  screen | grep -q 'MAIN SCREEN' || fail "the main screen did not come back"
+}
+
+wait_for "file:$dir/before"
+case $scenario in
+  ends) if [[ -n ${EXPECT_TEXT:-} ]]; then wait_for "$EXPECT_TEXT"; fi ;;
+  go)
+    wait_for "PROBE TEXT"
+    [[ $(state) == 1* ]] || fail "not on the alternate screen"
+    touch "$dir/go"
+    ;;
+  stop)
+    wait_for "PROBE TEXT"
+    [[ $(state) == 1* ]] || fail "not on the alternate screen"
+    tmux -L "$server" send-keys C-z
+    wait_for "Stopped"
+    given_back
+    tmux -L "$server" send-keys "fg" Enter
+    wait_for "PROBE TEXT"
+    [[ $(state) == 1* ]] || fail "not back on the alternate screen after SIGCONT"
+    kill -TERM "$(cat "$dir/pid")"
+    ;;
+  *)
+    wait_for "PROBE TEXT"
+    [[ $(state) == 1* ]] || fail "not on the alternate screen"
+    kill "-$scenario" "$(cat "$dir/pid")"
+    ;;
+esac
+wait_for "file:$dir/done"
+given_back
+[[ $(cat "$dir/after") == $(cat "$dir/before") ]] || fail "termios differ: $(cat "$dir/after") vs $(cat "$dir/before")"
+# Nothing the program set lingers: the shell's text comes out in the terminal's own colours.
+tmux -L "$server" capture-pane -p -e | grep -q $'^AFTER' || fail "colours not reset: $(tmux -L "$server" capture-pane -p -e | grep AFTER | cat -v)"
+echo "PASS: $scenario"
