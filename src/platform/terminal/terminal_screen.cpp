@@ -107,6 +107,10 @@ void InstallHandler(int sig) {
   ours.sa_flags = SA_RESTART;
   sigemptyset(&ours.sa_mask);
   for (int other : kHandled) sigaddset(&ours.sa_mask, other);
+  // When a shell with job control has already taken the terminal back (Ctrl+Z stops the whole job, and
+  // the shell may be quicker than this handler), restoring the modes must not stop the process with
+  // SIGTTOU halfway: with SIGTTOU blocked the modes are simply set.
+  sigaddset(&ours.sa_mask, SIGTTOU);
   sigaction(sig, &ours, nullptr);
 }
 

@@ -66,7 +66,8 @@ case $scenario in
     wait_for "PROBE TEXT"
     [[ $(state) == 1* ]] || fail "not on the alternate screen"
     tmux -L "$server" send-keys C-z
-    wait_for "Stopped"
+    # The shell may say "Stopped" before the program has left the alternate screen, and so say it there.
+    for _ in $(seq 1 150); do [[ $(state) == 0* ]] && break; sleep 0.1; done
     given_back
     tmux -L "$server" send-keys "fg" Enter
     wait_for "PROBE TEXT"
