@@ -14,6 +14,10 @@
 #include <cstring>
 #include <iterator>
 
+#ifdef KELVANE_SANITIZED
+#include <sanitizer/common_interface_defs.h>
+#endif
+
 namespace kelvane::platform::terminal {
 
 ConsoleHome ChooseConsoleHome(ConsoleSetting::Kind setting, bool terminal_available) {
@@ -227,7 +231,14 @@ bool TerminalScreen::Enter() {
     broken_ = true;
     return false;
   }
-  static const bool registered = std::atexit(AtExit) == 0;
+  static const bool registered = [] {
+#ifdef KELVANE_SANITIZED
+    // A sanitizer ends the program without a signal or exit handlers: give the terminal back first, so
+    // its report is readable.
+    __sanitizer_set_death_callback(AtExit);
+#endif
+    return std::atexit(AtExit) == 0;
+  }();
   (void)registered;
   g_state.fd.store(fd_);
   g_state.console.store(&console_);

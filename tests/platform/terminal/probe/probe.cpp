@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,8 +37,9 @@ int main(int argc, char** argv) {
   if (mode == "throw") throw std::runtime_error("uncaught");
   if (mode == "abort") std::abort();
   if (mode == "segv") {
-    volatile int* nowhere = nullptr;
-    *nowhere = 1;
+    // Not null, which the undefined-behaviour sanitizer would catch before the fault happens.
+    volatile std::uintptr_t address = 16;
+    *reinterpret_cast<volatile int*>(address) = 1;
   }
   return 2;
 }
