@@ -179,13 +179,25 @@ TerminalScreen::~TerminalScreen() {
 }
 
 std::optional<Coord> TerminalScreen::Attach() {
-  std::lock_guard lock(mutex_);
-  if (fd_ >= 0 && broken_) {
-    close(fd_);
-    fd_ = -1;
+  {
+    std::lock_guard lock(mutex_);
+    if (fd_ >= 0 && !broken_) return AttachLocked();
   }
+  return AttachTo(OpenTerminal());
+}
+
+std::optional<Coord> TerminalScreen::AttachTo(int fd) {
+  std::lock_guard lock(mutex_);
+  if (fd_ >= 0 && fd_ != fd) {
+    Leave();
+    close(fd_);
+  }
+  fd_ = fd;
   broken_ = false;
-  if (fd_ < 0) fd_ = OpenTerminal();
+  return AttachLocked();
+}
+
+std::optional<Coord> TerminalScreen::AttachLocked() {
   attached_ = fd_ >= 0;
   if (!attached_) return std::nullopt;
   winsize size{};

@@ -29,6 +29,8 @@ class TerminalScreen final : public Presenter {
   // the controlling terminal) and returns its size; nullopt when there is none. Nothing is drawn until
   // the first frame.
   std::optional<Coord> Attach();
+  // The same with a terminal the caller opened (taken over, closed with this object); for tests.
+  std::optional<Coord> AttachTo(int fd);
   // The next console is headless: frames are no longer drawn.
   void Detach();
 
@@ -36,6 +38,7 @@ class TerminalScreen final : public Presenter {
   void Present(const ConsoleFrame& frame) noexcept override;
 
  private:
+  std::optional<Coord> AttachLocked();
   bool Enter();
   void Leave();
   bool WriteAll(const std::string& bytes);

@@ -58,24 +58,24 @@ wait_for "file:$dir/before"
 case $scenario in
   ends) if [[ -n ${EXPECT_TEXT:-} ]]; then wait_for "$EXPECT_TEXT"; fi ;;
   go)
-    wait_for "PROBE TEXT"
+    wait_for "PROBE TEXT 80x24"
     [[ $(state) == 1* ]] || fail "not on the alternate screen"
     touch "$dir/go"
     ;;
   stop)
-    wait_for "PROBE TEXT"
+    wait_for "PROBE TEXT 80x24"
     [[ $(state) == 1* ]] || fail "not on the alternate screen"
     tmux -L "$server" send-keys C-z
     # The shell may say "Stopped" before the program has left the alternate screen, and so say it there.
     for _ in $(seq 1 150); do [[ $(state) == 0* ]] && break; sleep 0.1; done
     given_back
     tmux -L "$server" send-keys "fg" Enter
-    wait_for "PROBE TEXT"
+    wait_for "PROBE TEXT 80x24"
     [[ $(state) == 1* ]] || fail "not back on the alternate screen after SIGCONT"
     kill -TERM "$(cat "$dir/pid")"
     ;;
   *)
-    wait_for "PROBE TEXT"
+    wait_for "PROBE TEXT 80x24"
     [[ $(state) == 1* ]] || fail "not on the alternate screen"
     kill "-$scenario" "$(cat "$dir/pid")"
     ;;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <string>
 
 namespace kc = KelvaneConsole;
 
@@ -18,7 +19,11 @@ int main(int argc, char** argv) {
   console.Load();
   console.Caption("probe title");
   console.ClearScreen(0xFFFFFF, 0x800000);
-  console.WriteText("PROBE TEXT \x01 \xE2\x95\x90", 0x00FFFF, 0x800000);
+  kc::Integer columns = 0, rows = 0;
+  console.GetWindowSize(columns, rows);  // the terminal's size
+  console.WriteText(
+      "PROBE TEXT " + std::to_string(columns) + "x" + std::to_string(rows) + " \x01 \xE2\x95\x90", 0x00FFFF,
+      0x800000);
   console.CursorSize(100);
   if (const char* pid_file = std::getenv("PROBE_PID_FILE")) std::ofstream(pid_file) << getpid() << '\n';
   // Until the test has seen the page (or for good, when the mode is to wait for a signal), call in now
