@@ -37,6 +37,8 @@ class VtModel {
     y = std::min(y, h_ - 1);
   }
 
+  int Width() const { return w_; }
+  int Height() const { return h_; }
   const VtCell& At(int x, int y) const { return cells_[static_cast<size_t>(y * w_ + x)]; }
   int x = 0, y = 0;
   bool cursor_visible = true, alternate = false, autowrap = true;
