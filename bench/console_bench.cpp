@@ -5,6 +5,7 @@
 
 #include "core/console_impl.hpp"
 #include "platform/emulated/emulated_console.hpp"
+#include "platform/terminal/vt_renderer.hpp"
 
 namespace {
 
@@ -122,6 +123,39 @@ void BM_OneCellFrame(benchmark::State& state) {
       presenter.frames ? static_cast<double>(presenter.cells) / static_cast<double>(presenter.frames) : 0.0;
 }
 BENCHMARK(BM_OneCellFrame)->Args({80, 25})->Args({200, 60});
+
+// The same change drawn for a terminal: the bytes, and the time to find them, do not grow with the
+// screen.
+struct TerminalPresenter final : kelvane::platform::Presenter {
+  kelvane::platform::terminal::VtRenderer renderer;
+  std::string out;
+  double bytes = 0;
+  double frames = 0;
+  void Present(const kelvane::platform::ConsoleFrame& frame) noexcept override {
+    out.clear();
+    renderer.Render(frame, out);
+    bytes += static_cast<double>(out.size());
+    ++frames;
+  }
+};
+
+void BM_TerminalOneCellFrame(benchmark::State& state) {
+  const auto columns = static_cast<short>(state.range(0));
+  Session session(columns, static_cast<short>(state.range(1)));
+  TerminalPresenter presenter;
+  session.emulated().SetPresenter(&presenter);
+  session.console().CursorVisible(false);
+  kc::Integer x = 0;
+  unsigned round = 0;
+  for (auto _ : state) {
+    kc::String ch = round++ / static_cast<unsigned>(columns) % 2 ? "x" : "y";  // each visit changes the cell
+    benchmark::DoNotOptimize(session.console().SetScreenData(ch, 0xFFFFFF, 0x800000, x, 5));
+    x = static_cast<kc::Integer>((x + 7) % columns);
+  }
+  session.emulated().SetPresenter(nullptr);
+  state.counters["bytes_per_frame"] = presenter.frames ? presenter.bytes / presenter.frames : 0.0;
+}
+BENCHMARK(BM_TerminalOneCellFrame)->Args({80, 25})->Args({200, 60});
 
 void BM_ClearScreen(benchmark::State& state) {
   Session session(static_cast<short>(state.range(0)), static_cast<short>(state.range(1)));

@@ -219,25 +219,26 @@ void TerminalScreen::Present(const ConsoleFrame& frame) noexcept {
     Leave();
     return;
   }
-  if (!g_state.shown.load() && !Enter()) return;
+  out_.clear();
+  if (!g_state.shown.load() && !Enter(out_)) return;
   if (frame.display_mode_changed) g_state.full_screen.store(frame.full_screen);
   if (g_state.lost.exchange(false)) {
     renderer_.Invalidate();
     // This frame draws only what changed; the rest comes with the repaint that follows at once.
     if (!frame.repaint) console_.RequestRepaint();
   }
-  out_.clear();
+  const size_t entering = out_.size();
   try {
     renderer_.Render(frame, out_);
   } catch (...) {
-    // No memory for the frame's bytes: start over with the next one.
+    // No memory for the frame's bytes: the screen switch still goes out, the frame starts over whole.
+    out_.resize(entering);
     g_state.lost.store(true);
-    return;
   }
   WriteAll(out_);
 }
 
-bool TerminalScreen::Enter() {
+bool TerminalScreen::Enter(std::string& out) {
   termios saved{};
   if (tcgetattr(fd_, &saved) != 0) {
     broken_ = true;
@@ -270,7 +271,9 @@ bool TerminalScreen::Enter() {
   }
   g_state.shown.store(true);
   g_state.lost.store(true);
-  return WriteAll(std::string(kPushTitle) + kEnterScreen);
+  out += kPushTitle;
+  out += kEnterScreen;
+  return true;
 }
 
 void TerminalScreen::Leave() {

@@ -39,7 +39,9 @@ class TerminalScreen final : public Presenter {
 
  private:
   std::optional<Coord> AttachLocked();
-  bool Enter();
+  // Takes the terminal: its drawing modes and the signal handlers; appends the sequences that switch
+  // its screen to `out`, which goes out with the first frame.
+  bool Enter(std::string& out);
   void Leave();
   bool WriteAll(const std::string& bytes);
 
