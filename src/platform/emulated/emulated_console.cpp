@@ -193,6 +193,25 @@ Bool EmulatedConsole::AllocConsole() {
   return 1;
 }
 
+bool EmulatedConsole::ResizeConsole(Coord size) {
+  std::lock_guard lock(mutex_);
+  auto& s = *state_;
+  if (!s.allocated || size.X < 1 || size.Y < 1) return false;
+  s.display_size = size;
+  for (const auto& buffer : s.buffers) {
+    buffer->Resize(size, SmallRect{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)});
+  }
+  Track().MarkRepaint();
+  Track().MarkCursor();
+  if (s.input.mode & kEnableWindowInput) {
+    InputRecord event;
+    event.EventType = kWindowBufferSizeEvent;
+    s.input.Write({event});
+    input_ready_.notify_all();
+  }
+  return true;
+}
+
 Bool EmulatedConsole::FreeConsole() {
   auto call = Open(Op::FreeConsole);
   if (!call) return 0;
@@ -210,6 +229,10 @@ Bool EmulatedConsole::FreeConsole() {
     Track().MarkRepaint();
   }
   input_ready_.notify_all();
+  // A read asking the key source for a key is woken too, and finds the console gone.
+  KeySource* source = state_->asking_key_source ? state_->key_source : nullptr;
+  call.lock.unlock();
+  if (source) source->Wake();
   return 1;
 }
 

@@ -133,6 +133,11 @@ class EmulatedConsole final : public ConsolePlatform {
   // every flush. Not owned; nullptr for none (reads then wait for keys queued by the controls below).
   // Set it while no read waits.
   void SetKeySource(KeySource* source);
+  // The console's window changed size (the terminal it is shown on was resized): every buffer takes the
+  // size, keeping its cells from the top left (new cells blank in the buffer's attribute) and its cursor
+  // inside, with the window the whole buffer; buffers created later take it too. With window input on,
+  // the input queue gets a buffer-size event. False without a console or for a size below 1 x 1.
+  bool ResizeConsole(Coord size);
   // The presenter no longer knows what it shows (its terminal was cleared or taken over): the next
   // EndOfCall presents the whole window, and so does a Present in progress once its frame is shown.
   // Only sets flags, so it is safe from a signal handler and from inside Presenter::Present.

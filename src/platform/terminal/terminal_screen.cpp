@@ -20,6 +20,25 @@
 
 namespace kelvane::platform::terminal {
 
+termios RawModes(const termios& found, bool processed_input) {
+  termios raw = found;
+  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+  raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN | ISIG);
+  raw.c_cflag = (raw.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB)) | CS8;
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  if (processed_input) {
+    raw.c_lflag |= ISIG;
+    raw.c_cc[VQUIT] = _POSIX_VDISABLE;
+    raw.c_cc[VSUSP] = _POSIX_VDISABLE;
+#ifdef VDSUSP
+    raw.c_cc[VDSUSP] = _POSIX_VDISABLE;
+#endif
+  }
+  return raw;
+}
+
 ConsoleHome ChooseConsoleHome(ConsoleSetting::Kind setting, bool terminal_available) {
   if (setting == ConsoleSetting::Kind::Headless) return ConsoleHome::Headless;
   if (terminal_available) return ConsoleHome::Terminal;
@@ -46,15 +65,18 @@ struct RestoreState {
   std::atomic<bool> lost{false};         // what the terminal shows is no longer what we drew
   std::atomic<bool> exited{false};       // the process is ending: never take the terminal again
   std::atomic<EmulatedConsole*> console{nullptr};
-  termios saved{};    // the modes we found
-  termios drawing{};  // the modes while the console is shown
+  termios saved{};       // the modes we found
+  termios drawing[2]{};  // the modes while the console is shown, without and with processed input
+  std::atomic<bool> processed{true};  // the console's processed input, which picks the drawing modes
+  std::atomic<bool> resized{false};   // SIGWINCH came: the console follows the terminal's size
+  std::atomic<TerminalScreen::Waker> waker{nullptr};
 };
 RestoreState g_state;
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
               std::atomic<EmulatedConsole*>::is_always_lock_free);
 
 constexpr int kHandled[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV, SIGBUS,
-                            SIGFPE, SIGILL,  SIGABRT, SIGTSTP, SIGCONT};
+                            SIGFPE, SIGILL,  SIGABRT, SIGTSTP, SIGCONT, SIGWINCH};
 // Signals whose handler the program may have set to "ignore" on purpose (nohup, a shell without job
 // control): those are left alone.
 constexpr int kRespectIgnored[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
@@ -89,7 +111,7 @@ void GiveBack(bool cancel) {
 void TakeAgain(bool push_title) {
   const int fd = g_state.fd.load();
   if (fd < 0 || g_state.exited.load()) return;
-  tcsetattr(fd, TCSANOW, &g_state.drawing);
+  tcsetattr(fd, TCSANOW, &g_state.drawing[g_state.processed.load() ? 1 : 0]);
   g_state.shown.store(true);
   if (push_title) WriteRaw(fd, kPushTitle);
   WriteRaw(fd, kEnterScreen);
@@ -120,7 +142,10 @@ void InstallHandler(int sig) {
 
 void OnSignal(int sig) {
   const int saved_errno = errno;
-  if (sig == SIGCONT) {
+  if (sig == SIGWINCH) {
+    g_state.resized.store(true);
+    if (TerminalScreen::Waker wake = g_state.waker.load()) wake();
+  } else if (sig == SIGCONT) {
     // Continued after a stop this handler did not see (SIGSTOP): whoever had the terminal meanwhile may
     // have drawn on it and changed its modes.
     if (g_state.shown.load()) {
@@ -158,7 +183,12 @@ void AtExit() {
 }
 
 int OpenTerminal() {
-  if (isatty(STDOUT_FILENO)) return fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (isatty(STDOUT_FILENO)) {
+    // Opened afresh for reading and writing: standard output itself may have been opened write-only.
+    const char* name = ttyname(STDOUT_FILENO);
+    const int fd = name ? open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    return fd >= 0 ? fd : fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  }
   const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd >= 0 && !isatty(fd)) {
     close(fd);
@@ -213,6 +243,10 @@ void TerminalScreen::Detach() {
 }
 
 void TerminalScreen::Present(const ConsoleFrame& frame) noexcept {
+  if (frame.input_mode_changed) SetProcessedInput((frame.input_mode & kEnableProcessedInput) != 0);
+  // A frame drawn for the old size could wrap and scroll a smaller terminal: it is dropped, and the
+  // console repaints at once at the new size.
+  if (FollowResize()) return;
   std::lock_guard lock(mutex_);
   if (!attached_ || broken_ || g_state.exited.load()) return;
   if (frame.size.X <= 0 || frame.size.Y <= 0) {
@@ -238,6 +272,32 @@ void TerminalScreen::Present(const ConsoleFrame& frame) noexcept {
   WriteAll(out_);
 }
 
+int TerminalScreen::Fd() {
+  std::lock_guard lock(mutex_);
+  return attached_ && !broken_ ? fd_ : -1;
+}
+
+bool TerminalScreen::ProcessedInput() const { return g_state.processed.load(); }
+
+void TerminalScreen::SetProcessedInput(bool on) {
+  if (g_state.processed.exchange(on) == on) return;
+  std::lock_guard lock(mutex_);
+  if (g_state.shown.load()) tcsetattr(fd_, TCSADRAIN, &g_state.drawing[on ? 1 : 0]);
+}
+
+bool TerminalScreen::FollowResize() {
+  if (!g_state.resized.exchange(false)) return false;
+  const int fd = g_state.fd.load();
+  winsize size{};
+  if (fd < 0 || !g_state.shown.load() || ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 ||
+      size.ws_row == 0)
+    return false;
+  return console_.ResizeConsole(Coord{static_cast<Short>(std::min<int>(size.ws_col, 9999)),
+                                      static_cast<Short>(std::min<int>(size.ws_row, 9999))});
+}
+
+void TerminalScreen::SetWaker(Waker waker) { g_state.waker.store(waker); }
+
 bool TerminalScreen::Enter(std::string& out) {
   termios saved{};
   if (tcgetattr(fd_, &saved) != 0) {
@@ -256,16 +316,10 @@ bool TerminalScreen::Enter(std::string& out) {
   g_state.fd.store(fd_);
   g_state.console.store(&console_);
   g_state.saved = saved;
-  g_state.drawing = saved;
-  // No echo of keys typed meanwhile, no line editing, no flow control (Ctrl+S would stop our output);
-  // output goes out as it is (LF moves down one row and keeps the column). The signal keys stay.
-  g_state.drawing.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON);
-  g_state.drawing.c_iflag &= ~static_cast<tcflag_t>(IXON);
-  g_state.drawing.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-  g_state.drawing.c_cc[VMIN] = 1;
-  g_state.drawing.c_cc[VTIME] = 0;
+  g_state.drawing[0] = RawModes(saved, false);
+  g_state.drawing[1] = RawModes(saved, true);
   for (int sig : kHandled) InstallHandler(sig);
-  if (tcsetattr(fd_, TCSADRAIN, &g_state.drawing) != 0) {
+  if (tcsetattr(fd_, TCSADRAIN, &g_state.drawing[g_state.processed.load() ? 1 : 0]) != 0) {
     broken_ = true;
     return false;
   }

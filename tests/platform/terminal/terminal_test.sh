@@ -7,8 +7,8 @@
 #
 # SCENARIO: `ends` (the program ends by itself), `go` (once the program has drawn, the file named by
 # PROBE_GO_FILE appears, and it ends its own way), a signal name (INT, TERM, HUP, QUIT: sent once the
-# program has drawn), or `stop` (Ctrl+Z typed: the terminal comes back while the program is stopped;
-# `fg` typed: the console is drawn again; then TERM). The program runs from an interactive shell with
+# program has drawn), or `stop` (SIGTSTP: the terminal comes back while the program is stopped;
+# SIGCONT: the console is drawn again; then TERM; Ctrl+Z is a key of the console's). The program runs from an interactive shell with
 # job control, as a user runs it. With `ends`, EXPECT_TEXT names a text the program must show on
 # the way. Exit 77 (skipped) without tmux.
 set -u
@@ -65,11 +65,10 @@ case $scenario in
   stop)
     wait_for "PROBE TEXT 80x24"
     [[ $(state) == 1* ]] || fail "not on the alternate screen"
-    tmux -L "$server" send-keys C-z
-    # The shell may say "Stopped" before the program has left the alternate screen, and so say it there.
+    kill -TSTP "$(cat "$dir/pid")"
     for _ in $(seq 1 150); do [[ $(state) == 0* ]] && break; sleep 0.1; done
     given_back
-    tmux -L "$server" send-keys "fg" Enter
+    kill -CONT "$(cat "$dir/pid")"
     wait_for "PROBE TEXT 80x24"
     [[ $(state) == 1* ]] || fail "not back on the alternate screen after SIGCONT"
     kill -TERM "$(cat "$dir/pid")"
