@@ -103,6 +103,14 @@ bool Console::GetWindowSize(Integer& Width, Integer& Height) {
   CallGuard guard;
   return impl_->GetWindowSize(Width, Height);
 }
+Integer Console::GetInputKey(bool NoCursor) {
+  CallGuard guard;
+  return impl_->GetInputKey(NoCursor);
+}
+String Console::GetInputChar(bool NoCursor) {
+  CallGuard guard;
+  return impl_->GetInputChar(NoCursor);
+}
 void Console::Load(bool StartFullScreen) {
   CallGuard guard;
   impl_->Load(StartFullScreen);
@@ -122,6 +130,10 @@ bool Console::SetCursorPos(Integer X, Integer Y, const Variant& PageIndex) {
 bool Console::GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex) {
   CallGuard guard;
   return impl_->GetCursorPos(X, Y, PageIndex);
+}
+String Console::GetInputLine(const String& Prompt, Long MaxLength, const Variant& PageIndex) {
+  CallGuard guard;
+  return impl_->GetInputLine(Prompt, MaxLength, PageIndex);
 }
 bool Console::WriteText(String Text, const Variant& ForeColor, const Variant& BackColor,
                         bool KeepCursorOnCurrentLine, const Variant& PageIndex) {
