@@ -188,6 +188,9 @@ class Console {
   // The shown page, 0..19.
   Integer Page();
   void Page(Integer New_Page);
+  // Copies the cells of the rectangle the shown page's window covers from one page onto the same place
+  // on another; true when they were written.
+  bool PageCopy(Integer SourcePage, Integer DestPage);
 
   bool SetCursorPos(Integer X, Integer Y, const Variant& PageIndex = Missing);
   // The result is always false; the position comes back through X and Y.

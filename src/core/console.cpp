@@ -123,6 +123,10 @@ void Console::Page(Integer New_Page) {
   CallGuard guard;
   impl_->Page(New_Page);
 }
+bool Console::PageCopy(Integer SourcePage, Integer DestPage) {
+  CallGuard guard;
+  return impl_->PageCopy(SourcePage, DestPage);
+}
 bool Console::SetCursorPos(Integer X, Integer Y, const Variant& PageIndex) {
   CallGuard guard;
   return impl_->SetCursorPos(X, Y, PageIndex);

@@ -80,6 +80,7 @@ class Console::Impl {
   void Load(bool StartFullScreen);
   Integer Page();
   void Page(Integer New_Page);
+  bool PageCopy(Integer SourcePage, Integer DestPage);
   bool SetCursorPos(Integer X, Integer Y, const Variant& PageIndex);
   bool GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex);
   String GetInputLine(const String& Prompt, Long MaxLength, const Variant& PageIndex);
