@@ -538,4 +538,12 @@ M += [
  "  const Handle source = HandleOf(SourcePage);\n  const Handle destination = HandleOf(DestPage);",
  "  const Handle source = HandleOf(DestPage);\n  const Handle destination = HandleOf(SourcePage);",
  "PageCopy copies the wrong way round"),
+("N50", "src/platform/emulated/emulated_console.cpp",
+ "  if (!call || !state_->allocated || !state_->in_front) return;",
+ "  if (!call || !state_->allocated) return;",
+ "keys sent after a refused activation still reach the console and switch its display mode"),
+("N51", "src/core/lifecycle.cpp",
+ "  if (!Loaded()) return;\n  String saved;",
+ "  String saved;",
+ "ToggleFullScreen before Load still activates and sends keys"),
 ]
