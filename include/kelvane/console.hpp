@@ -175,15 +175,32 @@ class Console {
   // The shown page's window size; the result is always false.
   bool GetWindowSize(Integer& Width, Integer& Height);
 
+  // Waits for a key press and returns its virtual-key code (16 for Shift, 65 for A, 0xE7 for a
+  // character no key on the keyboard types); 0 without a console or once input has ended for good.
+  // NoCursor hides the cursor while it waits.
+  Integer GetInputKey(bool NoCursor = false);
+  // Waits for a key that types a character and returns it ("\r" for Enter); "" without a console or
+  // once input has ended.
+  String GetInputChar(bool NoCursor = false);
+
   void Load(bool StartFullScreen = false);
 
   // The shown page, 0..19.
   Integer Page();
   void Page(Integer New_Page);
+  // Copies the cells of the rectangle the shown page's window covers from one page onto the same place
+  // on another; true when they were written.
+  bool PageCopy(Integer SourcePage, Integer DestPage);
 
   bool SetCursorPos(Integer X, Integer Y, const Variant& PageIndex = Missing);
   // The result is always false; the position comes back through X and Y.
   bool GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex = Missing);
+
+  // Shows Prompt, then reads a line with its own echo and Backspace editing until Enter or Tab, taking
+  // at most MaxLength characters (0: no limit; a negative length takes none). Returns the text typed, or what
+  // was typed before input ended.
+  String GetInputLine(const String& Prompt = String(), Long MaxLength = 0,
+                      const Variant& PageIndex = Missing);
 
   bool WriteText(String Text, const Variant& ForeColor = Missing, const Variant& BackColor = Missing,
                  bool KeepCursorOnCurrentLine = false, const Variant& PageIndex = Missing);

@@ -103,6 +103,14 @@ bool Console::GetWindowSize(Integer& Width, Integer& Height) {
   CallGuard guard;
   return impl_->GetWindowSize(Width, Height);
 }
+Integer Console::GetInputKey(bool NoCursor) {
+  CallGuard guard;
+  return impl_->GetInputKey(NoCursor);
+}
+String Console::GetInputChar(bool NoCursor) {
+  CallGuard guard;
+  return impl_->GetInputChar(NoCursor);
+}
 void Console::Load(bool StartFullScreen) {
   CallGuard guard;
   impl_->Load(StartFullScreen);
@@ -115,6 +123,10 @@ void Console::Page(Integer New_Page) {
   CallGuard guard;
   impl_->Page(New_Page);
 }
+bool Console::PageCopy(Integer SourcePage, Integer DestPage) {
+  CallGuard guard;
+  return impl_->PageCopy(SourcePage, DestPage);
+}
 bool Console::SetCursorPos(Integer X, Integer Y, const Variant& PageIndex) {
   CallGuard guard;
   return impl_->SetCursorPos(X, Y, PageIndex);
@@ -122,6 +134,10 @@ bool Console::SetCursorPos(Integer X, Integer Y, const Variant& PageIndex) {
 bool Console::GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex) {
   CallGuard guard;
   return impl_->GetCursorPos(X, Y, PageIndex);
+}
+String Console::GetInputLine(const String& Prompt, Long MaxLength, const Variant& PageIndex) {
+  CallGuard guard;
+  return impl_->GetInputLine(Prompt, MaxLength, PageIndex);
 }
 bool Console::WriteText(String Text, const Variant& ForeColor, const Variant& BackColor,
                         bool KeepCursorOnCurrentLine, const Variant& PageIndex) {

@@ -1,5 +1,5 @@
 // The Console object's state and its private operations. Members of the one class are split into files
-// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/.
+// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/, input/.
 #pragma once
 
 #include <kelvane/console.hpp>
@@ -75,11 +75,15 @@ class Console::Impl {
   bool CursorVisible();
   void CursorVisible(bool New_CursorVisible);
   bool GetWindowSize(Integer& Width, Integer& Height);
+  Integer GetInputKey(bool NoCursor);
+  String GetInputChar(bool NoCursor);
   void Load(bool StartFullScreen);
   Integer Page();
   void Page(Integer New_Page);
+  bool PageCopy(Integer SourcePage, Integer DestPage);
   bool SetCursorPos(Integer X, Integer Y, const Variant& PageIndex);
   bool GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex);
+  String GetInputLine(const String& Prompt, Long MaxLength, const Variant& PageIndex);
   bool WriteText(String Text, const Variant& ForeColor, const Variant& BackColor,
                  bool KeepCursorOnCurrentLine, const Variant& PageIndex);
   void Unload();

@@ -131,6 +131,10 @@ class ContractTest : public ConsoleTest {
       {"Caption", [&](Integer, Integer, const Variant&) { return "[" + c.Caption() + "]"; }, "[]", {}, {}},
       {"Caption=", [&](Integer, Integer, const Variant&) { return c.Caption("ignored"), kDone; }, kDone, {}, {}},
       {"ToggleFullScreen", [&](Integer, Integer, const Variant&) { return c.ToggleFullScreen(), kDone; }, kDone, {}, {}},
+      {"GetInputKey", [&](Integer, Integer, const Variant&) { return Say(c.GetInputKey(true)); }, "0", {}, {}},
+      {"GetInputChar", [&](Integer, Integer, const Variant&) { return "[" + c.GetInputChar(true) + "]"; }, "[]", {}, {}},
+      {"PageCopy", [&](Integer, Integer, const Variant&) { return Say(c.PageCopy(0, 1)); }, "false", {}, {}},
+      {"GetInputLine", [&](Integer, Integer, const Variant&) { return "[" + c.GetInputLine("?", 5) + "]"; }, "[]", {}, {}},
       {"Unload", [&](Integer, Integer, const Variant&) { return c.Unload(), kDone; }, kDone, {}, {}},
     };
     // clang-format on

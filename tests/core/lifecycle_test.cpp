@@ -97,10 +97,12 @@ TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
   // The temporary title never shows: the frame is presented when the call ends.
   EXPECT_FALSE(titles.empty());
   for (const auto& title : titles) EXPECT_EQ(title.find("KSC"), std::string::npos);
-  // A failed activation still sends the keys, to whichever window has the focus: here, the console.
+  // A refused activation is absorbed: the keys still go, to whichever window is in front, which is
+  // not the console, so the mode stays.
   emulated_.FailCall(Op::AppActivate, 1);
   c.ToggleFullScreen();
-  EXPECT_TRUE(emulated_.FullScreen());
+  EXPECT_FALSE(emulated_.FullScreen());
+  EXPECT_EQ(emulated_.CallCount(Op::SendKeys), 3);
   EXPECT_EQ(c.Caption(), "My program");
   c.Unload();
   emulated_.SetPresenter(nullptr);

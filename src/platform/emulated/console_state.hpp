@@ -80,6 +80,7 @@ struct ConsoleState {
   InputQueue input;
   std::string title;
   bool full_screen = false;
+  bool in_front = false;  // the console's window is the one keys sent by SendKeys reach
   FrameTracker changes;
 
   const HandleEntry* Find(Handle handle) const {

@@ -178,6 +178,7 @@ Bool EmulatedConsole::AllocConsole() {
   s.input.Reset();
   s.title = "KelvaneConsole";
   s.full_screen = false;
+  s.in_front = true;  // a new console window opens in front
   auto buffer = std::make_shared<ScreenBuffer>(
       size, SmallRect{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)}, Word{0x07});
   s.buffers.push_back(buffer);
@@ -697,18 +698,20 @@ SystemTime EmulatedConsole::GetLocalTime() {
 
 Bool EmulatedConsole::AppActivate(const std::string& title) {
   auto call = Open(Op::AppActivate);
-  if (!call) return 0;
   // The console's own window is the only window here: it matches when its title equals the text or
-  // begins with it.
-  if (!state_->allocated || title.empty()) return Fail(kErrorInvalidParameter);
-  if (state_->title.starts_with(title)) return 1;
-  return Fail(kErrorInvalidParameter);
+  // begins with it. A refused activation leaves some other window in front, which is where keys sent
+  // next go.
+  auto& s = *state_;
+  s.in_front = call && s.allocated && !title.empty() && s.title.starts_with(title);
+  if (!call) return 0;
+  return s.in_front ? 1 : Fail(kErrorInvalidParameter);
 }
 
 void EmulatedConsole::SendKeys(const std::string& keys, bool wait) {
   (void)wait;  // keys are processed before this returns either way
   auto call = Open(Op::SendKeys);
-  if (!call || !state_->allocated) return;
+  // Keys go to the window in front; after a refused activation that is not the console.
+  if (!call || !state_->allocated || !state_->in_front) return;
   for (const KeyStroke& stroke : ParseSendKeys(keys)) {
     if (stroke.virtual_key == kVkReturn && (stroke.control_state & kLeftAltPressed)) {
       // Alt+Enter is the console's own switch between a window and full screen, not input.

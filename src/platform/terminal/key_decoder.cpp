@@ -28,9 +28,7 @@ KeyStroke KeyOfByte(unsigned char byte) {
     default:
       break;
   }
-  KeyStroke key = KeyStrokeForCharacter(byte);
-  if (key.virtual_key == 0) key.virtual_key = kVkPacket;
-  return key;
+  return KeyStrokeForCharacter(byte);
 }
 
 // The length of the valid UTF-8 character at the front of `s` (2..4); 0 when it is invalid; -1 when it

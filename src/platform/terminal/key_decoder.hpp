@@ -20,9 +20,6 @@ namespace kelvane::platform::terminal {
 using Clock = std::chrono::steady_clock;
 inline constexpr std::chrono::milliseconds kEscapeDelay{50};
 
-// The key a character with no key of its own on a US layout comes as, with that character.
-inline constexpr Word kVkPacket = 0xE7;
-
 class KeyDecoder {
  public:
   // Decodes `bytes`, which arrived at `now`, appending finished keystrokes to `keys`. Bytes that may be

@@ -121,6 +121,14 @@ TEST_F(EmulatedSystem, SystemDirectoryLocalTimeAndAppActivate) {
   for (const char* title : {"Kelvane Demo", "K"}) EXPECT_NE(console_.AppActivate(title), 0) << title;
   for (const char* other : {"Demo", "Kelvane Demo 2", "elvane", ""})
     EXPECT_EQ(console_.AppActivate(other), 0);
+  // Keys sent after a refused activation go to the window in front, not to the console.
+  console_.SendKeys("a%~", true);
+  EXPECT_EQ(console_.PendingInput(), 0u);
+  EXPECT_FALSE(console_.FullScreen());
+  ASSERT_NE(console_.AppActivate("K"), 0);
+  console_.SendKeys("a%~", true);
+  EXPECT_EQ(console_.PendingInput(), 2u);
+  EXPECT_TRUE(console_.FullScreen());
   ASSERT_NE(console_.FreeConsole(), 0);
   EXPECT_EQ(console_.AppActivate("Kelvane"), 0);
 }
