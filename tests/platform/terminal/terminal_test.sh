@@ -14,6 +14,19 @@
 set -u
 scenario=$1
 shift
+
+if [[ $scenario == pipe ]]; then
+  # Keys from a pipe drive a headless program, and its last wait ends with the input: a, A (Shift first),
+  # Enter, Up, Escape, then code 0.
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
+  printf 'aA\r\x1b[A\x1b' | KELVANE_CONSOLE=headless PROBE_LOG="$log" timeout 20 "$@" || { echo "FAIL: exit $?"; exit 1; }
+  expected=$'65 80x25\n16 80x25\n13 80x25\n38 80x25\n27 80x25\n0 80x25'
+  [[ $(cat "$log") == "$expected" ]] || { echo "FAIL: codes"; cat "$log"; exit 1; }
+  echo "PASS: pipe"
+  exit 0
+fi
+
 command -v tmux >/dev/null || { echo "SKIP: tmux is not installed"; exit 77; }
 
 dir=$(mktemp -d)
@@ -29,9 +42,10 @@ fail() {
 
 printf '%q ' "$@" > "$dir/command"
 cat > "$dir/pane.sh" <<SCRIPT
+trap true INT  # a Ctrl+C that ends the program does not end this script (the program gets the default)
 stty -g > "$dir/before"
 printf 'MAIN SCREEN\n'
-KELVANE_CONSOLE=terminal PROBE_PID_FILE="$dir/pid" PROBE_GO_FILE="$dir/go" $(cat "$dir/command") 2> "$dir/stderr" < /dev/null
+KELVANE_CONSOLE=terminal PROBE_PID_FILE="$dir/pid" PROBE_GO_FILE="$dir/go" PROBE_LOG="$dir/log" $(cat "$dir/command") 2> "$dir/stderr" < /dev/null
 stty -g > "$dir/after"
 printf 'AFTER\n'
 touch "$dir/done"
@@ -61,6 +75,34 @@ case $scenario in
     wait_for "PROBE TEXT 80x24"
     [[ $(state) == 1* ]] || fail "not on the alternate screen"
     touch "$dir/go"
+    ;;
+  typed | resize)
+    # KEYS (tmux key names) typed one at a time, each once the program waits for it (its cursor hidden);
+    # CODES what GetInputKey gave, with the window's size. With `resize`, the terminal shrinks to 60 x 20
+    # while the second key is awaited.
+    wait_for "PROBE TEXT 80x24"
+    count=0
+    for key in $KEYS; do
+      for _ in $(seq 1 150); do [[ $(state) == "1 0 1" ]] && break; sleep 0.1; done
+      [[ $(state) == "1 0 1" ]] || fail "not waiting for a key: $(state)"
+      if [[ $scenario == resize && $count == 1 ]]; then
+        tmux -L "$server" resize-window -x 60 -y 20
+        wait_for "PROBE TEXT 80x24"
+        sleep 0.3
+        [[ $(tmux -L "$server" display -p '#{pane_width}x#{pane_height}') == 60x20 ]] || fail "tmux did not resize"
+      fi
+      if [[ $key == lit:* ]]; then tmux -L "$server" send-keys -l "${key#lit:}"; else tmux -L "$server" send-keys "$key"; fi
+      count=$((count + 1))
+      for _ in $(seq 1 150); do [[ $(wc -l < "$dir/log" 2>/dev/null || echo 0) -ge $count ]] && break; sleep 0.1; done
+    done
+    [[ $(cat "$dir/log") == "$CODES" ]] || fail "codes: $(tr '\n' ' ' < "$dir/log"), expected $(echo $CODES)"
+    kill -TERM "$(cat "$dir/pid")"
+    ;;
+  bare)
+    # Ctrl+C before any text or key ends the program, the terminal restored first.
+    for _ in $(seq 1 150); do [[ $(state) == 1* ]] && break; sleep 0.1; done
+    [[ $(state) == 1* ]] || fail "not on the alternate screen"
+    tmux -L "$server" send-keys C-c
     ;;
   stop)
     wait_for "PROBE TEXT 80x24"

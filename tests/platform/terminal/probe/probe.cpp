@@ -1,5 +1,6 @@
 // A small program for the terminal tests: draws a known page on its terminal, then ends the way its
-// argument says (or waits for a signal), so the test can check what the terminal is left with.
+// argument says (or waits for a signal), so the test can check what the terminal is left with; or reads
+// keys and logs their codes ("keys"); or only loads the console and waits ("bare").
 #include <kelvane/console.hpp>
 
 #include <unistd.h>
@@ -17,6 +18,13 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "wait";
   kc::Console console;
   console.Load();
+  if (const char* pid_file = std::getenv("PROBE_PID_FILE")) std::ofstream(pid_file) << getpid() << '\n';
+  if (mode == "bare") {  // nothing written, no key read: the console's processed input is still on
+    for (;;) {
+      console.Page();
+      usleep(50 * 1000);
+    }
+  }
   console.Caption("probe title");
   console.ClearScreen(0xFFFFFF, 0x800000);
   kc::Integer columns = 0, rows = 0;
@@ -25,7 +33,20 @@ int main(int argc, char** argv) {
       "PROBE TEXT " + std::to_string(columns) + "x" + std::to_string(rows) + " \x01 \xE2\x95\x90", 0x00FFFF,
       0x800000);
   console.CursorSize(100);
-  if (const char* pid_file = std::getenv("PROBE_PID_FILE")) std::ofstream(pid_file) << getpid() << '\n';
+  if (mode == "keys") {
+    // Each key's code and the window's size then, one line each, until the input ends (code 0). The
+    // cursor is hidden exactly while a key is awaited, which tells the test when to type.
+    std::ofstream log(std::getenv("PROBE_LOG") ? std::getenv("PROBE_LOG") : "/dev/null");
+    for (;;) {
+      const kc::Integer key = console.GetInputKey(true);
+      console.GetWindowSize(columns, rows);
+      log << key << ' ' << columns << 'x' << rows << std::endl;
+      console.WriteText(" key " + std::to_string(key));
+      if (key == 0) break;
+    }
+    console.Unload();
+    return 0;
+  }
   // Until the test has seen the page (or for good, when the mode is to wait for a signal), call in now
   // and then as a program would, so that a repaint asked for after a stop gets drawn.
   const char* go_file = std::getenv("PROBE_GO_FILE");
