@@ -1,9 +1,10 @@
 // The demo: a short tour of the console on the terminal (colours, text and scrolling, the nine line
 // styles with shadows, a dialog drawn on a hidden page and shown at once, the cursor's shapes and the
-// caption). Each scene stays a few seconds; Ctrl+C leaves at any time.
+// caption, and the keyboard). Space or Enter moves to the next scene, q or Esc leaves; when the input has
+// ended (standard input at its end) each scene stays a few seconds instead.
 //
-// With standard output redirected (CI, `demo > file`) the console is headless: the tour plays without
-// pauses and each scene's final screen is printed as text. KELVANE_CONSOLE=headless:COLSxROWS gives
+// With standard output redirected (CI, `demo > file`) the console is headless, takes its keys from
+// standard input, and each scene's final screen is printed as text. KELVANE_CONSOLE=headless:COLSxROWS gives
 // another size.
 #include <kelvane/console.hpp>
 
@@ -112,14 +113,31 @@ void PrintPage(kc::Console& console) {
   }
 }
 
-// Ends a scene: on a terminal it stays a few seconds; headless, its screen is printed.
-void EndScene(kc::Console& console) {
+// Ends a scene: headless, its screen is printed; then Space or Enter moves on, q or Esc leaves. When
+// the input has ended (standard input at its end, CI) the tour plays on by itself. False: leave.
+bool g_input_ended = false;
+bool EndScene(kc::Console& console) {
   if (g_headless) {
     PrintPage(console);
     std::cout << '\n';
-  } else {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
   }
+  while (!g_input_ended) {
+    switch (console.GetInputKey(true)) {
+      case 0:  // the input has ended
+        g_input_ended = true;
+        break;
+      case ' ':
+      case 13:
+        return true;
+      case 'Q':
+      case 27:
+        return false;
+      default:
+        break;
+    }
+  }
+  if (!g_headless) std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  return true;
 }
 
 void Pace(int milliseconds) {
@@ -185,6 +203,20 @@ void HiddenPageDialog(kc::Console& console) {
   console.Page(1);
 }
 
+void Keys(kc::Console& console) {
+  Heading(console, " The keyboard: each key's code; Enter ends ");
+  kc::Integer row = 2;
+  for (kc::Integer key = -1; key != 13 && key != 0 && row < 12; ++row) {
+    key = console.GetInputKey();
+    console.SetCursorPos(2, row);
+    console.WriteText("GetInputKey gave " + std::to_string(key), kWhite, kBlack, true);
+  }
+  console.SetCursorPos(2, static_cast<kc::Integer>(row + 1));
+  const kc::String line = console.GetInputLine("Now a line (Backspace edits, Enter ends): ", 40);
+  console.SetCursorPos(2, static_cast<kc::Integer>(row + 3));
+  console.WriteText("GetInputLine gave \"" + line + "\"", kYellow, kBlack, true);
+}
+
 void CursorAndCaption(kc::Console& console) {
   console.Page(0);
   Heading(console, " The cursor and the caption ");
@@ -216,9 +248,9 @@ int main() {
     console.Load();
     console.Caption("KelvaneConsole demo");
     for (void (*scene)(kc::Console&) :
-         {Palette, TextAndScrolling, LineStyles, HiddenPageDialog, CursorAndCaption}) {
+         {Palette, TextAndScrolling, LineStyles, HiddenPageDialog, Keys, CursorAndCaption}) {
       scene(console);
-      EndScene(console);
+      if (!EndScene(console)) break;
     }
     console.Unload();
   } catch (const kc::Error& e) {

@@ -9,7 +9,7 @@
 # PROBE_GO_FILE appears, and it ends its own way), a signal name (INT, TERM, HUP, QUIT: sent once the
 # program has drawn), or `stop` (SIGTSTP: the terminal comes back while the program is stopped;
 # SIGCONT: the console is drawn again; then TERM; Ctrl+Z is a key of the console's). The program runs from an interactive shell with
-# job control, as a user runs it. With `ends`, EXPECT_TEXT names a text the program must show on
+# job control, as a user runs it. `demo` runs the demo through two scenes by keys. With `ends`, EXPECT_TEXT names a text the program must show on
 # the way. Exit 77 (skipped) without tmux.
 set -u
 scenario=$1
@@ -97,6 +97,16 @@ case $scenario in
     done
     [[ $(cat "$dir/log") == "$CODES" ]] || fail "codes: $(tr '\n' ' ' < "$dir/log"), expected $(echo $CODES)"
     kill -TERM "$(cat "$dir/pid")"
+    ;;
+  demo)
+    # The demo: its first scene, Space to the next, q to leave; it waits for each with its cursor hidden.
+    wait_for "sixteen colours"
+    for key in Space q; do
+      for _ in $(seq 1 150); do [[ $(state) == "1 0 1" ]] && break; sleep 0.1; done
+      [[ $(state) == "1 0 1" ]] || fail "the demo does not wait for a key: $(state)"
+      tmux -L "$server" send-keys "$key"
+      [[ $key == Space ]] && wait_for "Text: written line by line"
+    done
     ;;
   bare)
     # Ctrl+C before any text or key ends the program, the terminal restored first.
