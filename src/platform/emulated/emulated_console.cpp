@@ -482,8 +482,12 @@ Bool EmulatedConsole::SetConsoleMode(Handle hConsoleHandle, Dword dwMode) {
   if (state_->IsInput(hConsoleHandle)) {
     // The input mode is stored before it is checked, as the real console does. A mode with any of the
     // private bits reads back with the extended-flags bit as well.
-    state_->input.mode = (dwMode & kPrivateInputModes) ? (dwMode | kEnableExtendedFlags) : dwMode;
-    Track().MarkInputMode();
+    const Dword mode = (dwMode & kPrivateInputModes) ? (dwMode | kEnableExtendedFlags) : dwMode;
+    // Only a change makes a frame: WriteText sets the mode on every call, mostly to what it was.
+    if (mode != state_->input.mode) {
+      state_->input.mode = mode;
+      Track().MarkInputMode();
+    }
     if ((dwMode & ~kValidInputModes) != 0) return Fail(kErrorInvalidParameter);
     if ((dwMode & kEnableEchoInput) && !(dwMode & kEnableLineInput)) return Fail(kErrorInvalidParameter);
     return 1;

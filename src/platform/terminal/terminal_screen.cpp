@@ -70,10 +70,21 @@ struct RestoreState {
   std::atomic<bool> processed{true};  // the console's processed input, which picks the drawing modes
   std::atomic<bool> resized{false};   // SIGWINCH came: the console follows the terminal's size
   std::atomic<TerminalScreen::Waker> waker{nullptr};
+  // While a frame is written the keyboard's signals are only noted (a bit per signal), and raised again
+  // once it is out.
+  std::atomic<bool> writing{false};
+  std::atomic<std::uint32_t> deferred{0};
 };
 RestoreState g_state;
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
-              std::atomic<EmulatedConsole*>::is_always_lock_free);
+              std::atomic<EmulatedConsole*>::is_always_lock_free &&
+              std::atomic<std::uint32_t>::is_always_lock_free);
+
+constexpr int kDeferred[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
+constexpr bool IsDeferred(int sig) {
+  return std::find(std::begin(kDeferred), std::end(kDeferred), sig) != std::end(kDeferred);
+}
+static_assert(std::ranges::all_of(kDeferred, [](int sig) { return sig < 32; }));
 
 constexpr int kHandled[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV, SIGBUS,
                             SIGFPE, SIGILL,  SIGABRT, SIGTSTP, SIGCONT, SIGWINCH};
@@ -142,7 +153,9 @@ void InstallHandler(int sig) {
 
 void OnSignal(int sig) {
   const int saved_errno = errno;
-  if (sig == SIGWINCH) {
+  if (IsDeferred(sig) && g_state.writing.load()) {
+    g_state.deferred.fetch_or(1u << sig);
+  } else if (sig == SIGWINCH) {
     g_state.resized.store(true);
     if (TerminalScreen::Waker wake = g_state.waker.load()) wake();
   } else if (sig == SIGCONT) {
@@ -230,6 +243,7 @@ std::optional<Coord> TerminalScreen::AttachTo(int fd) {
 std::optional<Coord> TerminalScreen::AttachLocked() {
   attached_ = fd_ >= 0;
   if (!attached_) return std::nullopt;
+  tty_ = isatty(fd_) != 0;
   winsize size{};
   if (ioctl(fd_, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) return Coord{80, 25};
   return Coord{static_cast<Short>(std::min<int>(size.ws_col, 9999)),
@@ -269,7 +283,7 @@ void TerminalScreen::Present(const ConsoleFrame& frame) noexcept {
     out_.resize(entering);
     g_state.lost.store(true);
   }
-  WriteAll(out_);
+  if (!out_.empty()) WriteAll(out_);
 }
 
 int TerminalScreen::Fd() {
@@ -340,12 +354,21 @@ void TerminalScreen::Leave() {
 
 bool TerminalScreen::WriteAll(const std::string& bytes) {
   // The keyboard's signals wait until the frame is out whole, so a restore never lands inside one of
-  // our sequences; SIGPIPE too, since a write to a vanished terminal must fail, not end the program.
+  // our sequences: while `writing` is set their handler, on whichever thread, only notes them, and they
+  // are raised here once the write is done. A flag rather than the signal mask, which would cost two
+  // system calls a frame, more than the write of a small one. A terminal never raises SIGPIPE; any
+  // other file is written with SIGPIPE blocked, since a write to a vanished reader must fail, not end
+  // the program.
   sigset_t blocked, old, pending_before;
   sigemptyset(&blocked);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGPIPE}) sigaddset(&blocked, sig);
-  pthread_sigmask(SIG_BLOCK, &blocked, &old);
-  sigpending(&pending_before);
+  sigemptyset(&old);
+  sigemptyset(&pending_before);
+  if (!tty_) {
+    sigaddset(&blocked, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &blocked, &old);
+    sigpending(&pending_before);
+  }
+  g_state.writing.store(true);
   const char* data = bytes.data();
   size_t left = bytes.size();
   int stalls = 0;
@@ -361,7 +384,7 @@ bool TerminalScreen::WriteAll(const std::string& bytes) {
       if (poll(&p, 1, 1000) <= 0 && ++stalls >= 5) broken_ = true;
     } else if (errno != EINTR) {
       broken_ = true;  // EIO, EPIPE: the terminal is gone
-      if (errno == EPIPE && !sigismember(&pending_before, SIGPIPE)) {
+      if (errno == EPIPE && !tty_ && !sigismember(&pending_before, SIGPIPE)) {
         sigset_t pipe;
         sigemptyset(&pipe);
         sigaddset(&pipe, SIGPIPE);
@@ -370,9 +393,13 @@ bool TerminalScreen::WriteAll(const std::string& bytes) {
       }
     }
   }
-  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  g_state.writing.store(false);
+  if (!tty_) pthread_sigmask(SIG_SETMASK, &old, nullptr);
   // A terminal that will not take output keeps at least its modes.
   if (broken_ && g_state.shown.exchange(false)) tcsetattr(fd_, TCSANOW, &g_state.saved);
+  for (const int sig : kDeferred) {
+    if (g_state.deferred.fetch_and(~(1u << sig)) & (1u << sig)) raise(sig);
+  }
   return !broken_;
 }
 

@@ -70,6 +70,7 @@ class TerminalScreen final : public Presenter {
   int fd_ = -1;
   bool attached_ = false;
   bool broken_ = false;  // a write failed for good: the terminal is gone
+  bool tty_ = false;     // fd_ is a terminal (which never raises SIGPIPE)
   VtRenderer renderer_;
   std::string out_;
 };

@@ -129,6 +129,9 @@ TEST_F(EmulatedFrames, TitleDisplayModeInputModeAndANewConsole) {
   EXPECT_TRUE(frame.input_mode_changed);
   EXPECT_EQ(frame.input_mode, kEnableEchoInput);
   EXPECT_TRUE(frame.spans.empty());
+  // The same mode again is no change, and makes no frame.
+  EXPECT_EQ(console_.SetConsoleMode(in_, kEnableEchoInput), 0);
+  EXPECT_FALSE(Frame().HasChanges());
 
   ASSERT_NE(console_.FreeConsole(), 0);
   Frame();
