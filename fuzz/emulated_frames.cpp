@@ -4,7 +4,8 @@
 // call the frame handed to the presenter, applied to a copy of the screen shown before, must give the
 // console's window exactly; a rectangle call may touch only the cells and array slots of the region it
 // reports. The frames are also drawn as a terminal would get them, replayed through an xterm model: the
-// terminal must show the window's glyphs and colours, and never receive a control byte of the client's.
+// terminal must show the window's glyphs and colours, and never receive a control byte of the client's;
+// the terminal may or may not repeat glyphs (REP) and erase characters (ECH), as the input's length says.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -170,6 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Bytes in(data, size);
   EmulatedConsole console;
   Screen screen;
+  // The terminal's extra sequences follow the input's length, so every input keeps its meaning.
+  screen.renderer.SetFeatures(terminal::TerminalFeatures{size % 2 == 1, size % 4 >= 2});
   console.SetPresenter(&screen);
   console.SetConsoleSize(static_cast<Short>(in.In(2, 12)), static_cast<Short>(in.In(2, 8)));
   if (!console.AllocConsole()) return 0;

@@ -339,6 +339,8 @@ bool TerminalScreen::Enter(std::string& out) {
   }
   g_state.shown.store(true);
   g_state.lost.store(true);
+  const char* term = std::getenv("TERM");
+  renderer_.SetFeatures(FeaturesOfTerminal(term ? term : ""));
   out += kPushTitle;
   out += kEnterScreen;
   return true;

@@ -29,6 +29,18 @@ int CursorShape(Dword size);
 inline constexpr size_t kMaxTitle = 256;
 std::string TerminalTitle(std::string_view cp437);
 
+// What a terminal is known to do beyond the sequences every xterm-compatible terminal has.
+struct TerminalFeatures {
+  bool repeat = false;  // REP, CSI n b: the glyph just written, n times more
+  bool erase = false;   // ECH, CSI n X: n cells from the cursor erased in the current background
+  friend bool operator==(const TerminalFeatures&, const TerminalFeatures&) = default;
+};
+
+// The features of a terminal type (the TERM variable), as its terminfo entry lists them (rep, ech); an
+// unknown or empty type gets none. Types that borrow another's name (many terminals call themselves
+// xterm-256color) are taken at their word, as ncurses takes them.
+TerminalFeatures FeaturesOfTerminal(std::string_view term);
+
 // The small sequences, appended to `out`.
 namespace vt {
 void CursorTo(std::string& out, int column, int row);  // 0-based, absolute
@@ -39,8 +51,15 @@ void CursorShape(std::string& out, int shape);
 void FullScreen(std::string& out, bool on);
 }  // namespace vt
 
+class VtWriter;
+
 class VtRenderer {
  public:
+  explicit VtRenderer(TerminalFeatures features = {}) : features_(features) {}
+  // The sequences the terminal understands beyond the baseline; takes effect with the next frame.
+  void SetFeatures(TerminalFeatures features) { features_ = features; }
+  TerminalFeatures Features() const { return features_; }
+
   // Forgets what the terminal shows (it was cleared, or another program drew on it): the next frame
   // draws every cell of its spans and states every colour and cursor setting explicitly.
   void Invalidate();
@@ -57,16 +76,28 @@ class VtRenderer {
   static Key KeyOf(const CharInfo& cell);
   static bool IsBlank(Key key) { return (key & 0xFF) == ' '; }
 
-  void Resize(Coord size, std::string& out);
-  void Scroll(int rows, std::string& out);
-  void DrawSpan(int row, int left, int right, const CharInfo* cells, std::string& out);
-  bool TryEraseToEnd(int row, int column, int right, const CharInfo* cells, int left, std::string& out);
-  void Put(Key key, std::string& out);
-  void MoveTo(int column, int row, bool to_print, std::string& out);
+  void Resize(Coord size, VtWriter& out);
+  void Scroll(int rows, VtWriter& out);
+  // Draws the cells of one row's span that differ from what is shown; keys_ holds the span's keys.
+  void DrawSpan(int row, int left, int right, VtWriter& out);
+  // Erases from `column` to the end of the row when that is the cheapest way to show it.
+  bool TryEraseToEnd(int row, int column, int left, int right, VtWriter& out);
+  // Draws the cells from the cursor on: `key` once, then `more` times again (REP where it is cheaper).
+  void Put(Key key, VtWriter& out);
+  void Repeat(Key key, int more, VtWriter& out);
+  void MoveTo(int column, int row, bool to_print, VtWriter& out);
+  // Bytes that take the cursor from where it is to (column, row) without drawing; -1 when only an
+  // absolute move is safe.
+  int RelativeMoveCost(int column, int row) const;
   bool SameColours(Key key) const;
-  void SetColours(Key key, std::string& out);
-  void HideCursorForDrawing(std::string& out);
-  void PlaceCursor(std::string& out);
+  void SetColours(Key key, VtWriter& out);
+  void HideCursorForDrawing(VtWriter& out);
+  void PlaceCursor(VtWriter& out);
+  // The terminal's cursor has written a cell: the next column, or the wait to wrap after the last.
+  void Advance(int cells);
+
+  TerminalFeatures features_;
+  std::vector<Key> keys_;  // the span being drawn
 
   int columns_ = 0;
   int rows_ = 0;

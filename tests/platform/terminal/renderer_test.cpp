@@ -62,6 +62,26 @@ TEST(ConsoleHomeChoice, SettingAndTerminal) {
   EXPECT_EQ(ChooseConsoleHome(K::Terminal, false), ConsoleHome::Nowhere);
 }
 
+TEST(TerminalFeatureChoice, AsTheTerminfoEntriesSay) {
+  EXPECT_EQ(FeaturesOfTerminal("xterm-256color"), (TerminalFeatures{true, true}));
+  EXPECT_EQ(FeaturesOfTerminal("xterm"), (TerminalFeatures{true, true}));
+  EXPECT_EQ(FeaturesOfTerminal("linux"), (TerminalFeatures{false, true}));
+  EXPECT_EQ(FeaturesOfTerminal("rxvt-unicode-256color"), (TerminalFeatures{false, true}));
+  for (const char* term :
+       {"", "dumb", "vt100", "screen-256color", "tmux-256color", "xterm-color", "xterm-256"})
+    EXPECT_EQ(FeaturesOfTerminal(term), TerminalFeatures{}) << term;
+}
+
+// Whether `bytes` hold a CSI sequence ending in `final_byte` (with digits only between).
+bool HasCsi(const std::string& bytes, char final_byte) {
+  for (size_t i = bytes.find("\x1b["); i != std::string::npos; i = bytes.find("\x1b[", i + 1)) {
+    size_t j = i + 2;
+    while (j < bytes.size() && bytes[j] >= '0' && bytes[j] <= '9') ++j;
+    if (j < bytes.size() && bytes[j] == final_byte) return true;
+  }
+  return false;
+}
+
 class Rendering : public ::testing::Test {
  protected:
   void Open(Short columns, Short rows) {
@@ -204,6 +224,29 @@ TEST_F(Rendering, InvalidatedDrawsEverythingAgain) {
   const std::string bytes = Show();
   EXPECT_NE(bytes.find("hello"), std::string::npos);
   EXPECT_NE(bytes.find("\x1b]2;"), std::string::npos);
+}
+
+TEST_F(Rendering, RepeatsAndErasesOnlyWhereTheTerminalHasThem) {
+  for (const TerminalFeatures features :
+       {TerminalFeatures{}, TerminalFeatures{false, true}, TerminalFeatures{true, true}}) {
+    renderer_ = VtRenderer(features);
+    console_.FreeConsole();
+    Open(40, 6);
+    std::vector<CharInfo> row(40, CharInfo{'=', 0x1F});  // a run up to the last column, then the next row
+    Cells(out_, 0, 1, row, 40);
+    std::vector<CharInfo> framed(40, CharInfo{' ', 0x70});  // box glyphs around a blank stretch
+    for (int x : {0, 1, 2, 37, 38, 39}) framed[static_cast<size_t>(x)] = CharInfo{0xCD, 0x1E};
+    Cells(out_, 0, 2, framed, 40);
+    framed.resize(20);  // a blank stretch inside the row, the cell after it unchanged
+    framed[0] = framed[19] = CharInfo{'|', 0x70};
+    Cells(out_, 5, 3, framed, 20);
+    const std::string bytes = Show();
+    EXPECT_EQ(HasCsi(bytes, 'b'), features.repeat);
+    EXPECT_EQ(HasCsi(bytes, 'X'), features.erase && !features.repeat);
+    if (features.repeat) {
+      EXPECT_LT(bytes.size(), 120u);
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // foreground and background per cell), the cursor and its modes. It understands exactly the sequences
 // an xterm-compatible terminal would, including the pending wrap after the last column and scrolling on
 // a line feed at the bottom, so a renderer that relies on something else shows up as a wrong screen.
+// REP (CSI n b) and ECH (CSI n X) are understood too, REP only right after a glyph.
 // Erases paint the current background, as xterm's do. Any other control character, or a sequence it
 // does not know, is recorded in `errors`.
 #pragma once
@@ -48,6 +49,9 @@ class VtModel {
 
  private:
   size_t Step(std::string_view s, size_t i) {
+    // REP repeats "the preceding character", so only a glyph right before it counts.
+    repeatable_ = after_glyph_;
+    after_glyph_ = false;
     const unsigned char c = static_cast<unsigned char>(s[i]);
     if (c == 0x1B) return Escape(s, i);
     if (c == '\r') return x = 0, wrap_ = false, i + 1;
@@ -72,6 +76,8 @@ class VtModel {
     }
     wrap_ = false;
     cells_[static_cast<size_t>(y * w_ + x)] = VtCell{cp, fg_, bg_};
+    last_ = cp;
+    after_glyph_ = true;
     if (x == w_ - 1) {
       wrap_ = true;
     } else {
@@ -134,7 +140,7 @@ class VtModel {
 
   void Csi(bool priv, const std::vector<int>& p, bool given, const std::string& f) {
     const int n = given && p[0] > 0 ? p[0] : 1;
-    if (f != "m") wrap_ = false;
+    if (f != "m" && f != "b") wrap_ = false;
     if (priv) {
       const bool on = f == "h";
       if (f != "h" && f != "l") return Error("private " + f);
@@ -159,6 +165,11 @@ class VtModel {
       x = std::min(x + n, w_ - 1);
     } else if (f == "D") {
       x = std::max(x - n, 0);
+    } else if (f == "b") {  // REP: written as the glyph would be, wrapping included
+      if (!repeatable_) return Error("REP after something other than a glyph");
+      for (int k = 0; k < n; ++k) Put(last_);
+    } else if (f == "X") {  // ECH: the cursor stays
+      Erase(y * w_ + x, y * w_ + std::min(x + n, w_));
     } else if (f == "K" && !given) {
       Erase(y * w_ + x, (y + 1) * w_);
     } else if (f == "J" && p[0] == 2) {
@@ -196,6 +207,8 @@ class VtModel {
   std::vector<VtCell> cells_;
   bool wrap_ = false;
   int fg_ = -1, bg_ = -1;
+  char32_t last_ = U' ';
+  bool after_glyph_ = false, repeatable_ = false;
 };
 
 }  // namespace kelvane::testing_vt
