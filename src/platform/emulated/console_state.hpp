@@ -96,7 +96,9 @@ struct ConsoleState {
     const HandleEntry* entry = Find(handle);
     return entry && !entry->input ? entry->buffer.get() : nullptr;
   }
-  ConsoleFrame Frame() const { return changes.Frame(active.get(), title, full_screen, input.mode); }
+  void FillFrame(ConsoleFrame& frame) const {
+    changes.Fill(frame, active.get(), title, full_screen, input.mode);
+  }
 };
 
 }  // namespace kelvane::platform::emulated

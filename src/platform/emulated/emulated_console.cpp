@@ -58,10 +58,10 @@ EmulatedConsole::Opened EmulatedConsole::Open(Op op, Needs needs, Handle handle)
 }
 
 ScreenBuffer* EmulatedConsole::Output(Handle handle, Dword access) {
-  ScreenBuffer* buffer = state_->BufferOf(handle);
-  if (!buffer) return Fail(kErrorInvalidHandle), nullptr;
-  if ((state_->Find(handle)->access & access) != access) return Fail(kErrorAccessDenied), nullptr;
-  return buffer;
+  const emulated::HandleEntry* entry = state_->Find(handle);
+  if (!entry || entry->input || !entry->buffer) return Fail(kErrorInvalidHandle), nullptr;
+  if ((entry->access & access) != access) return Fail(kErrorAccessDenied), nullptr;
+  return entry->buffer.get();
 }
 
 emulated::FrameTracker& EmulatedConsole::Track() {
@@ -135,9 +135,9 @@ void EmulatedConsole::Present() noexcept {
     if (repaint_requested_.exchange(false, std::memory_order_acq_rel) && s.allocated) s.changes.MarkRepaint();
     if (!s.changes.Any()) return;
     Presenter* presenter = s.presenter;
-    ConsoleFrame frame;
+    ConsoleFrame& frame = frame_;
     try {
-      if (presenter) frame = s.Frame();
+      if (presenter) s.FillFrame(frame);
     } catch (...) {
       // No memory for the frame: the changes wait for the next one, shown whole.
       s.changes.MarkRepaint();

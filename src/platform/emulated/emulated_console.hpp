@@ -224,6 +224,7 @@ class EmulatedConsole final : public ConsolePlatform {
   mutable std::mutex mutex_;
   // Taken before mutex_, never after: frames are taken and presented in one order.
   std::mutex present_mutex_;
+  ConsoleFrame frame_;  // the frame being presented, kept for its storage; under present_mutex_
   std::array<std::atomic<int>, kOpCount> calls_{};
   std::atomic<bool> changes_pending_{false};
   std::atomic<bool> repaint_requested_{false};

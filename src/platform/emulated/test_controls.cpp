@@ -216,7 +216,9 @@ int EmulatedConsole::WaitingReads() const {
 
 ConsoleFrame EmulatedConsole::PendingFrame() const {
   std::lock_guard lock(mutex_);
-  return state_->Frame();
+  ConsoleFrame frame;
+  state_->FillFrame(frame);
+  return frame;
 }
 
 ConsoleView EmulatedConsole::View() const {

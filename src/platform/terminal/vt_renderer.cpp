@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 
 #include "platform/codepage.hpp"
 
@@ -10,7 +11,7 @@ namespace kelvane::platform::terminal {
 
 namespace {
 
-// The UTF-8 of each byte's glyph, built once.
+// The UTF-8 of each byte's glyph, built once at start-up (from constant tables only).
 struct GlyphTable {
   std::array<std::array<char, 4>, 256> bytes{};
   std::array<std::uint8_t, 256> length{};
@@ -22,10 +23,7 @@ struct GlyphTable {
     }
   }
 };
-const GlyphTable& Glyphs() {
-  static const GlyphTable table;
-  return table;
-}
+const GlyphTable kGlyphs;
 
 // The colour part of a cell's key for each attribute byte: ANSI foreground in bits 8..11, background in
 // bits 12..15.
@@ -327,11 +325,6 @@ bool VtRenderer::TryEraseToEnd(int row, int column, int left, int right, VtWrite
   return true;
 }
 
-bool VtRenderer::SameColours(Key key) const {
-  const int fg = static_cast<int>(key >> 8 & 0xF), bg = static_cast<int>(key >> 12 & 0xF);
-  return bg == bg_ && (IsBlank(key) || fg == fg_);
-}
-
 void VtRenderer::SetColours(Key key, VtWriter& out) {
   const int fg = static_cast<int>(key >> 8 & 0xF), bg = static_cast<int>(key >> 12 & 0xF);
   const bool set_fg = !IsBlank(key) && fg != fg_;
@@ -352,17 +345,18 @@ void VtRenderer::Advance(int cells) {
 }
 
 void VtRenderer::Put(Key key, VtWriter& out) {
-  HideCursorForDrawing(out);
+  if (shown_visible_ != 0) HideCursorForDrawing(out);
   if (wrap_pending_) {  // MoveTo let the glyph wrap to the start of the next row
     cursor_x_ = 0;
     ++cursor_y_;
     wrap_pending_ = false;
   }
-  SetColours(key, out);
-  const GlyphTable& glyphs = Glyphs();
+  if (!SameColours(key)) SetColours(key, out);
   const unsigned byte = key & 0xFF;
+  // All four bytes of the table's slot, which is quicker than a copy of the glyph's own length.
   char* at = out.Room();
-  out.Wrote(std::copy_n(glyphs.bytes[byte].data(), glyphs.length[byte], at));
+  std::memcpy(at, kGlyphs.bytes[byte].data(), 4);
+  out.Wrote(at + kGlyphs.length[byte]);
   shown_[static_cast<size_t>(cursor_y_) * static_cast<size_t>(columns_) + static_cast<size_t>(cursor_x_)] =
       key;
   Advance(1);
@@ -370,7 +364,7 @@ void VtRenderer::Put(Key key, VtWriter& out) {
 
 void VtRenderer::Repeat(Key key, int more, VtWriter& out) {
   if (more <= 0) return;
-  const unsigned length = Glyphs().length[key & 0xFF];
+  const unsigned length = kGlyphs.length[key & 0xFF];
   if (!features_.repeat || CsiLength(more) >= more * static_cast<int>(length)) {
     for (int i = 0; i < more; ++i) Put(key, out);
     return;
@@ -405,14 +399,13 @@ void VtRenderer::MoveTo(int column, int row, bool to_print, VtWriter& out) {
   // A short gap of unchanged cells in the current colours may be cheaper to write again than to skip.
   if (to_print && relative > 0 && row == cursor_y_ && column > cursor_x_ && column - cursor_x_ < relative) {
     const Key* shown = &shown_[static_cast<size_t>(row) * static_cast<size_t>(columns_)];
-    const GlyphTable& glyphs = Glyphs();
     int bytes = 0;
     for (int c = cursor_x_; c < column && bytes < relative; ++c) {
       if (shown[c] == kUnknown || !SameColours(shown[c])) {
         bytes = relative;
         break;
       }
-      bytes += glyphs.length[shown[c] & 0xFF];
+      bytes += kGlyphs.length[shown[c] & 0xFF];
     }
     if (bytes < relative) {
       while (cursor_x_ < column) Put(shown[cursor_x_], out);

@@ -89,7 +89,10 @@ class VtRenderer {
   // Bytes that take the cursor from where it is to (column, row) without drawing; -1 when only an
   // absolute move is safe.
   int RelativeMoveCost(int column, int row) const;
-  bool SameColours(Key key) const;
+  bool SameColours(Key key) const {
+    return static_cast<int>(key >> 12 & 0xF) == bg_ &&
+           (IsBlank(key) || static_cast<int>(key >> 8 & 0xF) == fg_);
+  }
   void SetColours(Key key, VtWriter& out);
   void HideCursorForDrawing(VtWriter& out);
   void PlaceCursor(VtWriter& out);
