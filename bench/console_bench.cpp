@@ -1,7 +1,10 @@
-// Figures for the hot members on the emulated console: single cells, text and boxes, and the cost of
-// the end-of-call guard on its own.
+// Figures for the hot members on the emulated console: single cells, text and boxes, the cost of the
+// end-of-call guard on its own, and the members that touch every cell beside memset and memcpy.
 #include <benchmark/benchmark.h>
 #include <kelvane/console.hpp>
+
+#include <cstring>
+#include <vector>
 
 #include "core/console_impl.hpp"
 #include "platform/emulated/emulated_console.hpp"
@@ -157,11 +160,54 @@ void BM_TerminalOneCellFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_TerminalOneCellFrame)->Args({80, 25})->Args({200, 60});
 
+// The members that touch every cell of the window, beside the C library filling and copying the same
+// memory (4 bytes a cell): their aim is a small multiple of these.
+void BM_MemsetCells(benchmark::State& state) {
+  std::vector<kelvane::platform::CharInfo> cells(static_cast<size_t>(state.range(0) * state.range(1)));
+  int value = 0;
+  for (auto _ : state) {
+    std::memset(static_cast<void*>(cells.data()), ++value & 0x7F, cells.size() * sizeof cells[0]);
+    benchmark::DoNotOptimize(cells.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_MemsetCells)->Args({80, 25})->Args({250, 140});
+
+void BM_MemcpyCells(benchmark::State& state) {
+  const auto count = static_cast<size_t>(state.range(0) * state.range(1));
+  std::vector<kelvane::platform::CharInfo> from(count), to(count);
+  for (auto _ : state) {
+    std::memcpy(static_cast<void*>(to.data()), from.data(), count * sizeof from[0]);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_MemcpyCells)->Args({80, 25})->Args({250, 140});
+
 void BM_ClearScreen(benchmark::State& state) {
   Session session(static_cast<short>(state.range(0)), static_cast<short>(state.range(1)));
   for (auto _ : state) benchmark::DoNotOptimize(session.console().ClearScreen(0xFFFFFF, 0x800000));
 }
 BENCHMARK(BM_ClearScreen)->Args({80, 25})->Args({250, 140});
+
+// A box as large as the window (its shadow falls outside it).
+void BM_DrawBoxFullWindow(benchmark::State& state) {
+  Session session(static_cast<short>(state.range(0)), static_cast<short>(state.range(1)));
+  for (auto _ : state) {
+    kc::Integer w = static_cast<kc::Integer>(state.range(0));
+    kc::Integer h = static_cast<kc::Integer>(state.range(1));
+    benchmark::DoNotOptimize(
+        session.console().DrawBox(0, 0, w, h, 0xFFFFFF, 0x800000, kc::kcLineDoubleLine, true));
+  }
+}
+BENCHMARK(BM_DrawBoxFullWindow)->Args({80, 25})->Args({250, 140});
+
+void BM_PageCopy(benchmark::State& state) {
+  Session session(static_cast<short>(state.range(0)), static_cast<short>(state.range(1)));
+  session.console().ClearScreen(0xFFFFFF, 0x800000, 1);
+  for (auto _ : state) benchmark::DoNotOptimize(session.console().PageCopy(0, 1));
+}
+BENCHMARK(BM_PageCopy)->Args({80, 25})->Args({250, 140});
 
 }  // namespace
 

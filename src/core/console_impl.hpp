@@ -6,7 +6,9 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "core/errors.hpp"
 #include "core/geometry.hpp"
@@ -139,6 +141,16 @@ class Console::Impl {
   void Release();
   bool DrawLine(bool horizontal, Integer X, Integer Y, Integer& Length, Long ForeColor, Long BackColor,
                 KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+  // Cells for the rectangle writes of lines, boxes and PageCopy, kept between calls: on a large window a
+  // fresh array costs an allocation and a clearing as large as the work itself. Each member is done
+  // with it before it calls another.
+  std::vector<plat::CharInfo> mCellScratch;
+  // The first `count` cells of the scratch, which only grows (a new cell is cleared once).
+  std::span<plat::CharInfo> ScratchCells(std::size_t count) {
+    if (mCellScratch.size() < count) mCellScratch.resize(count);
+    return std::span<plat::CharInfo>(mCellScratch.data(), count);
+  }
+
   // Raises 30059 from `source` unless (X, Y) lies in the page's window and the shape, `width` by
   // `height` (a line is 1 across), is at least one cell each way.
   void CheckDrawingStart(const SmallRect& window, Integer X, Integer Y, Integer width, Integer height,

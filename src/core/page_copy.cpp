@@ -1,7 +1,7 @@
 // PageCopy: what the shown page's window covers, copied from one page onto the same cells of another
 // in one read and one write.
 #include <cstddef>
-#include <vector>
+#include <span>
 
 #include "core/console_impl.hpp"
 
@@ -18,8 +18,10 @@ bool Console::Impl::PageCopy(Integer SourcePage, Integer DestPage) {
   Integer height = 0;
   Step([&] { GetWindowSize(width, height); });
   if (width < 1 || height < 1) return false;
-  // The cell count in 32 bits: a window of more than 32,767 cells is copied like any other.
-  std::vector<plat::CharInfo> cells(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  // The cell count in 32 bits: a window of more than 32,767 cells is copied like any other. The array
+  // needs no clearing: the write takes exactly the region the read filled.
+  const std::span<plat::CharInfo> cells =
+      ScratchCells(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   const Coord size{width, height};
   SmallRect region = mWindow;
   if (Os().ReadConsoleOutputA(source, cells.data(), size, Coord{0, 0}, &region) == 0) return false;

@@ -1,5 +1,5 @@
 // DrawBox: the fill in one rectangle write, then shadow strips, edges and corners.
-#include <vector>
+#include <span>
 
 #include "core/console_impl.hpp"
 #include "drawing/line_styles.hpp"
@@ -29,7 +29,8 @@ bool Console::Impl::DrawBox(Integer X, Integer Y, Integer& Width, Integer& Heigh
   const bool keep = KeepsCharacters(LineStyle);
   const auto attribute = static_cast<Word>(zzzColorsToAttribute(ForeColor, BackColor));
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  std::vector<plat::CharInfo> cells(count, plat::CharInfo{' ', attribute});
+  const std::span<plat::CharInfo> cells = ScratchCells(count);
+  FillCells(cells, plat::CharInfo{' ', attribute});
   const bool result = WriteCells(looked_up.handle, cells, Coord{X, Y}, Coord{width, height}, keep);
 
   const Variant on_page(page);

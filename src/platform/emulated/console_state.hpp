@@ -41,10 +41,15 @@ class FaultInjector {
  public:
   void Add(Op op, int nth, Dword error, bool every);
   void Clear();
-  // Counts a call of `op`; the error it must fail with, if one is due.
-  std::optional<Dword> Due(Op op);
+  // Counts a call of `op`; the error it must fail with, if one is due. Every operation asks, and
+  // almost always none is injected.
+  std::optional<Dword> Due(Op op) {
+    if (failures_[static_cast<size_t>(op)].empty()) return std::nullopt;
+    return Countdown(op);
+  }
 
  private:
+  std::optional<Dword> Countdown(Op op);
   struct Failure {
     int countdown;  // calls to let through before failing
     Dword error;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/emulated/cell_runs.hpp"
 #include "platform/emulated/console_state.hpp"
 #include "platform/emulated/text_writer.hpp"
 #include "platform/keyboard.hpp"
@@ -339,13 +340,14 @@ Bool EmulatedConsole::ReadConsoleOutputA(Handle hConsoleOutput, CharInfo* lpBuff
   if (!buffer) return failed(GetLastError());
   const SmallRect r = transfer.ClippedTo(buffer->size);
   if (emulated::IsEmpty(r)) return failed(kErrorInvalidParameter);
-  for (int y = r.Top; y <= r.Bottom; ++y) {
-    for (int x = r.Left; x <= r.Right; ++x) {
-      const CharInfo& cell = buffer->At(x, y);
-      // The character byte comes back zero-extended: the high byte of the field is 0.
-      lpBuffer[transfer.ArrayIndex(x, y)] = CharInfo{static_cast<Word>(cell.Char & 0xFF), cell.Attributes};
-    }
-  }
+  // The character byte comes back zero-extended: the high byte of the field is 0.
+  constexpr std::uint32_t kKeep = emulated::CellBits(CharInfo{0xFF, 0xFFFF});
+  const auto width = static_cast<size_t>(emulated::Width(r));
+  const auto columns = static_cast<size_t>(buffer->size.X);
+  size_t slot = transfer.ArrayIndex(r.Left, r.Top);
+  size_t cell = static_cast<size_t>(r.Top) * columns + static_cast<size_t>(r.Left);
+  for (int y = r.Top; y <= r.Bottom; ++y, slot += static_cast<size_t>(dwBufferSize.X), cell += columns)
+    emulated::TransformCells(&lpBuffer[slot], &buffer->cells[cell], width, kKeep, 0);
   *lpReadRegion = r;
   return 1;
 }
@@ -368,13 +370,13 @@ Bool EmulatedConsole::WriteConsoleOutputA(Handle hConsoleOutput, const CharInfo*
     *lpWriteRegion = transfer.region;
     return 1;
   }
-  for (int y = r.Top; y <= r.Bottom; ++y) {
-    for (int x = r.Left; x <= r.Right; ++x) {
-      const CharInfo& source = lpBuffer[transfer.ArrayIndex(x, y)];
-      buffer->At(x, y) = CharInfo{static_cast<Word>(source.Char & 0xFF),
-                                  static_cast<Word>(source.Attributes & emulated::kStoredCellAttributeBits)};
-    }
-  }
+  constexpr std::uint32_t kKeep = emulated::CellBits(CharInfo{0xFF, emulated::kStoredCellAttributeBits});
+  const auto width = static_cast<size_t>(emulated::Width(r));
+  const auto columns = static_cast<size_t>(buffer->size.X);
+  size_t slot = transfer.ArrayIndex(r.Left, r.Top);
+  size_t cell = static_cast<size_t>(r.Top) * columns + static_cast<size_t>(r.Left);
+  for (int y = r.Top; y <= r.Bottom; ++y, slot += static_cast<size_t>(dwBufferSize.X), cell += columns)
+    emulated::TransformCells(&buffer->cells[cell], &lpBuffer[slot], width, kKeep, 0);
   MarkCells(*buffer, r.Left, r.Top, r.Right, r.Bottom);
   *lpWriteRegion = r;
   return 1;
@@ -388,7 +390,12 @@ Bool EmulatedConsole::Fill(Op op, Handle handle, Word CharInfo::*field, Word val
   ScreenBuffer& b = *call.buffer;
   const Dword count = emulated::FillSpan(b.size, start, length);
   const size_t first = static_cast<size_t>(start.Y) * b.size.X + start.X;
-  for (Dword i = 0; i < count; ++i) b.cells[first + i].*field = value;
+  // One field of each cell: the other is kept.
+  const bool character = field == &CharInfo::Char;
+  const std::uint32_t keep = emulated::CellBits(character ? CharInfo{0, 0xFFFF} : CharInfo{0xFFFF, 0});
+  const std::uint32_t put = emulated::CellBits(character ? CharInfo{value, 0} : CharInfo{0, value});
+  CharInfo* run = b.cells.data() + first;
+  emulated::TransformCells(run, run, count, keep, put);
   MarkRun(b, first, count);
   *written = count;
   return 1;

@@ -27,7 +27,7 @@ void emulated::FaultInjector::Clear() {
   for (auto& list : failures_) list.clear();
 }
 
-std::optional<Dword> emulated::FaultInjector::Due(Op op) {
+std::optional<Dword> emulated::FaultInjector::Countdown(Op op) {
   // Every entry counts every call, so several injected failures of one operation each hit the call
   // they were aimed at; when more than one is due, the first injected gives the error.
   auto& pending = failures_[static_cast<size_t>(op)];
