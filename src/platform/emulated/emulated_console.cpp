@@ -389,6 +389,8 @@ Bool EmulatedConsole::Fill(Op op, Handle handle, Word CharInfo::*field, Word val
   if (!written) return Fail(emulated::kErrorInvalidAccess);
   ScreenBuffer& b = *call.buffer;
   const Dword count = emulated::FillSpan(b.size, start, length);
+  *written = count;
+  if (count == 0) return 1;  // a start outside the buffer: nothing, and no index into it
   const size_t first = static_cast<size_t>(start.Y) * b.size.X + start.X;
   // One field of each cell: the other is kept.
   const bool character = field == &CharInfo::Char;
@@ -397,7 +399,6 @@ Bool EmulatedConsole::Fill(Op op, Handle handle, Word CharInfo::*field, Word val
   CharInfo* run = b.cells.data() + first;
   emulated::TransformCells(run, run, count, keep, put);
   MarkRun(b, first, count);
-  *written = count;
   return 1;
 }
 
