@@ -14,7 +14,7 @@ void Console::Impl::CheckDrawingStart(const SmallRect& window, Integer X, Intege
 
 void FillCells(std::span<plat::CharInfo> cells, plat::CharInfo cell) noexcept {
   // A block of cells made by doubling, small enough to stay in the nearest cache, then copied on.
-  constexpr size_t kBlock = 1024;
+  constexpr size_t kBlock = 4096;
   const size_t count = cells.size();
   if (count == 0) return;
   const auto first = cells.begin();
