@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -399,8 +400,9 @@ bool TerminalScreen::WriteAll(const std::string& bytes) {
   if (!tty_) pthread_sigmask(SIG_SETMASK, &old, nullptr);
   // A terminal that will not take output keeps at least its modes.
   if (broken_ && g_state.shown.exchange(false)) tcsetattr(fd_, TCSANOW, &g_state.saved);
-  for (const int sig : kDeferred) {
-    if (g_state.deferred.fetch_and(~(1u << sig)) & (1u << sig)) raise(sig);
+  if (const std::uint32_t deferred = g_state.deferred.exchange(0)) {
+    for (const int sig : kDeferred)
+      if (deferred & (1u << sig)) raise(sig);
   }
   return !broken_;
 }
