@@ -31,6 +31,19 @@ constexpr size_t kMaxTitleBytes = 65535;
 // take (a negative length passed through a signed type lands here).
 constexpr Dword kMaxReadLength = 0x7FFFFFFF;
 
+// The rows of rectangle `r` from `from` to `to` (each the rectangle's first cell, rows `*_stride` cells
+// apart), every cell masked by `keep`. Rows that follow each other in both (a rectangle as wide as the
+// buffer and the array) are one run.
+void TransferRows(CharInfo* to, size_t to_stride, const CharInfo* from, size_t from_stride,
+                  const SmallRect& r, std::uint32_t keep) {
+  const auto width = static_cast<size_t>(emulated::Width(r));
+  const auto rows = static_cast<size_t>(emulated::Height(r));
+  if (width == to_stride && width == from_stride)
+    return emulated::TransformCells(to, from, width * rows, keep, 0);
+  for (size_t row = 0; row < rows; ++row)
+    emulated::TransformCells(to + row * to_stride, from + row * from_stride, width, keep, 0);
+}
+
 }  // namespace
 
 void emulated::SetLastError(Dword error) { t_last_error = error; }
@@ -342,12 +355,8 @@ Bool EmulatedConsole::ReadConsoleOutputA(Handle hConsoleOutput, CharInfo* lpBuff
   if (emulated::IsEmpty(r)) return failed(kErrorInvalidParameter);
   // The character byte comes back zero-extended: the high byte of the field is 0.
   constexpr std::uint32_t kKeep = emulated::CellBits(CharInfo{0xFF, 0xFFFF});
-  const auto width = static_cast<size_t>(emulated::Width(r));
-  const auto columns = static_cast<size_t>(buffer->size.X);
-  size_t slot = transfer.ArrayIndex(r.Left, r.Top);
-  size_t cell = static_cast<size_t>(r.Top) * columns + static_cast<size_t>(r.Left);
-  for (int y = r.Top; y <= r.Bottom; ++y, slot += static_cast<size_t>(dwBufferSize.X), cell += columns)
-    emulated::TransformCells(&lpBuffer[slot], &buffer->cells[cell], width, kKeep, 0);
+  TransferRows(lpBuffer + transfer.ArrayIndex(r.Left, r.Top), static_cast<size_t>(dwBufferSize.X),
+               &buffer->At(r.Left, r.Top), static_cast<size_t>(buffer->size.X), r, kKeep);
   *lpReadRegion = r;
   return 1;
 }
@@ -371,12 +380,8 @@ Bool EmulatedConsole::WriteConsoleOutputA(Handle hConsoleOutput, const CharInfo*
     return 1;
   }
   constexpr std::uint32_t kKeep = emulated::CellBits(CharInfo{0xFF, emulated::kStoredCellAttributeBits});
-  const auto width = static_cast<size_t>(emulated::Width(r));
-  const auto columns = static_cast<size_t>(buffer->size.X);
-  size_t slot = transfer.ArrayIndex(r.Left, r.Top);
-  size_t cell = static_cast<size_t>(r.Top) * columns + static_cast<size_t>(r.Left);
-  for (int y = r.Top; y <= r.Bottom; ++y, slot += static_cast<size_t>(dwBufferSize.X), cell += columns)
-    emulated::TransformCells(&buffer->cells[cell], &lpBuffer[slot], width, kKeep, 0);
+  TransferRows(&buffer->At(r.Left, r.Top), static_cast<size_t>(buffer->size.X),
+               lpBuffer + transfer.ArrayIndex(r.Left, r.Top), static_cast<size_t>(dwBufferSize.X), r, kKeep);
   MarkCells(*buffer, r.Left, r.Top, r.Right, r.Bottom);
   *lpWriteRegion = r;
   return 1;
