@@ -1,9 +1,9 @@
 // The emulated console's state behind its lock, shared by the files that implement its operations.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,7 +79,9 @@ struct ConsoleState {
   // The console itself.
   bool allocated = false;
   Coord display_size{80, 25};  // the console window AllocConsole opened: no window can be larger
-  std::map<Handle, HandleEntry> handles;
+  // The open handles by value, in one block: every operation looks one up, and a short binary search
+  // in memory already cached beats a walk over tree nodes.
+  std::vector<std::pair<Handle, HandleEntry>> handles;
   std::vector<std::shared_ptr<ScreenBuffer>> buffers;  // in creation order
   std::shared_ptr<ScreenBuffer> active;
   InputQueue input;
@@ -88,9 +90,15 @@ struct ConsoleState {
   bool in_front = false;  // the console's window is the one keys sent by SendKeys reach
   FrameTracker changes;
 
+  // Where `handle` is, or would go, in `handles`.
+  static bool Before(const std::pair<Handle, HandleEntry>& slot, Handle value) { return slot.first < value; }
+  auto HandleSlot(Handle handle) { return std::lower_bound(handles.begin(), handles.end(), handle, Before); }
+  auto HandleSlot(Handle handle) const {
+    return std::lower_bound(handles.begin(), handles.end(), handle, Before);
+  }
   const HandleEntry* Find(Handle handle) const {
-    auto it = handles.find(handle);
-    return it == handles.end() ? nullptr : &it->second;
+    auto it = HandleSlot(handle);
+    return it != handles.end() && it->first == handle ? &it->second : nullptr;
   }
   bool IsInput(Handle handle) const {
     const HandleEntry* entry = Find(handle);

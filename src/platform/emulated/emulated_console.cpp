@@ -117,7 +117,8 @@ Handle EmulatedConsole::NewHandle(bool input, std::shared_ptr<ScreenBuffer> buff
   Handle handle = state_->next_handle;
   state_->next_handle += 4;
   if (buffer) ++buffer->open_handles;
-  state_->handles.emplace(handle, emulated::HandleEntry{input, std::move(buffer), access});
+  state_->handles.emplace(state_->HandleSlot(handle), handle,
+                          emulated::HandleEntry{input, std::move(buffer), access});
   return handle;
 }
 
@@ -270,8 +271,8 @@ Handle EmulatedConsole::GetStdHandle(Dword nStdHandle) {
 Bool EmulatedConsole::CloseHandle(Handle handle) {
   auto call = Open(Op::CloseHandle);
   if (!call) return 0;
-  auto it = state_->handles.find(handle);
-  if (it == state_->handles.end()) return Fail(kErrorInvalidHandle);
+  auto it = state_->HandleSlot(handle);
+  if (it == state_->handles.end() || it->first != handle) return Fail(kErrorInvalidHandle);
   auto buffer = it->second.buffer;
   state_->handles.erase(it);
   if (buffer) {
