@@ -96,7 +96,23 @@ TEST(VariantConversion, KindsOtherThanTextAndDouble) {
           V(std::int32_t{-32769}, kOv, -32769), V(std::int32_t{INT32_MAX}, kOv, INT32_MAX),
           V(std::int32_t{INT32_MIN}, kOv, INT32_MIN), V(std::uint16_t{65535}, kOv, 65535),
           V(std::int64_t{-5}, -5, -5), V(std::int64_t{3'000'000'000}, kOv, kOv),
-          V(std::uint32_t{2'147'483'648u}, kOv, kOv), V(std::int64_t{-2'147'483'649}, kOv, kOv)});
+          V(std::int64_t{-2'147'483'649}, kOv, kOv)});
+}
+
+// An unsigned value up to 0xFFFFFFFF keeps its 32 bits as a Long, whatever the width of its type: the
+// colours a C++ client writes as 0xFF0000FF. Beyond 32 bits it is a Double, as a signed value is.
+TEST(VariantConversion, UnsignedValuesUpTo32BitsAreTheLongOfTheirBits) {
+  ASSERT_EQ(Variant(std::uint32_t{0xFFFFFFFF}).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(std::uint64_t{0xFFFFFFFF}).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(0x80000000ul).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(std::uint8_t{200}).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(std::uint64_t{0x100000000}).GetKind(), Variant::Kind::Double);
+  EXPECT_EQ(Variant(std::uint64_t{0x100000000}).DoubleValue(), 4294967296.0);
+  Expect({V(std::uint16_t{65535}, kOv, 65535), V(std::uint32_t{0x7FFFFFFF}, kOv, INT32_MAX),
+          V(std::uint32_t{0x80000000}, kOv, INT32_MIN), V(0xFF0000FFu, kOv, -16776961),
+          V(0xFFFFFFFFul, -1, -1), V(0xFFFFFFFEull, -2, -2), V(std::uint64_t{0xFFFF8000}, -32768, -32768),
+          V(std::uint64_t{0xFFFF7FFF}, kOv, -32769), V(std::uint64_t{0x100000000}, kOv, kOv),
+          V(UINT64_MAX, kOv, kOv)});
 }
 
 // The range test comes before rounding, against the half-way points.
