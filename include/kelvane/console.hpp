@@ -63,6 +63,12 @@ class Variant {
   // the value is out of range and Error 13 "Type mismatch" for anything else.
   Integer ToInteger() const;
   Long ToLong() const;
+  // To a Boolean: a number is True when it is not zero; text is "True" or "False" in any case (or
+  // "#TRUE#", "#FALSE#") or a number as above, however large. Error 13 otherwise.
+  bool ToBoolean() const;
+  // To text: numbers in decimal, a Double to 15 significant digits ("0.1", "1E+20"), a Boolean as "-1"
+  // or "0" and Empty as "". Error 13 for Null and Missing.
+  String ToString() const;
 
   // The stored value as it was given, for inspection.
   Long IntegerValue() const noexcept { return int_; }  // Boolean, Integer and Long kinds

@@ -220,5 +220,69 @@ TEST(VariantConversion, VeryLongText) {
           T(text("", 100000, '-'), kTm, kTm), T(text("", 100000, '.'), kTm, kTm)});
 }
 
+// VariantChangeType to VT_BOOL: numbers are True unless zero, text is the words or any number.
+TEST(VariantConversion, ToBoolean) {
+  const std::pair<Variant, int> cases[] = {{Variant::Empty(), 0},
+                                           {false, 0},
+                                           {true, 1},
+                                           {Integer{0}, 0},
+                                           {Integer{-5}, 1},
+                                           {0.0, 0},
+                                           {-0.0, 0},
+                                           {1e-300, 1},
+                                           {kNaN, 1},
+                                           {kInf, 1},
+                                           {"true", 1},
+                                           {"FALSE", 0},
+                                           {"tRuE", 1},
+                                           {"#TRUE#", 1},
+                                           {"#false#", 0},
+                                           {"0", 0},
+                                           {" -0.000 ", 0},
+                                           {"0.4", 1},
+                                           {"&H0", 0},
+                                           {"&H100000000", 1},
+                                           {"1e99999", 1},
+                                           {"0e99999", 0},
+                                           {String("false\0junk"sv), 0},
+                                           {" True", -1},
+                                           {"Tru", -1},
+                                           {"yes", -1},
+                                           {"", -1},
+                                           {Variant::Null(), -1},
+                                           {Missing, -1}};
+  for (const auto& [value, expected] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(value.StringValue()));
+    const auto error = ErrorOf([&] { EXPECT_EQ(value.ToBoolean(), expected == 1); });
+    EXPECT_EQ(error ? error->Number() : 0, expected < 0 ? 13 : 0);
+  }
+}
+
+// VariantChangeType to VT_BSTR without flags: a Boolean is a number there, not "True".
+TEST(VariantConversion, ToString) {
+  const std::pair<Variant, std::string> cases[] = {{Variant::Empty(), ""},
+                                                   {true, "-1"},
+                                                   {false, "0"},
+                                                   {Integer{-32768}, "-32768"},
+                                                   {Long{INT32_MIN}, "-2147483648"},
+                                                   {0xFFFFFFFFu, "-1"},
+                                                   {0.1, "0.1"},
+                                                   {-0.0, "0"},
+                                                   {1.5, "1.5"},
+                                                   {1.0 / 3, "0.333333333333333"},
+                                                   {123456789012345.0, "123456789012345"},
+                                                   {1e15, "1E+15"},
+                                                   {1e20, "1E+20"},
+                                                   {-2.5e-5, "-2.5E-05"},
+                                                   {1e-300, "1E-300"},
+                                                   {"é text", "é text"}};
+  for (const auto& [value, expected] : cases) EXPECT_EQ(value.ToString(), expected);
+  for (const Variant& value : {Variant::Null(), Missing}) {
+    const auto error = ErrorOf([&] { value.ToString(); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Number(), 13);
+  }
+}
+
 }  // namespace
 }  // namespace KelvaneConsole
