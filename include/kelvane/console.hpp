@@ -155,6 +155,15 @@ class Console {
   bool DrawVLine(Integer X, Integer Y, Integer& Height, Long ForeColor, Long BackColor,
                  KSConsoleLineStyles LineStyle = kcLinePlain, const Variant& PageIndex = Missing);
 
+  // The cells of the shown page's window area, read from a page (which must exist) into a file: four
+  // bytes a cell, row by row, then four zero bytes. An existing file is replaced only once the new one is
+  // complete. False, and no file touched, when the console refuses to read the cells.
+  bool SaveScreen(const String& FileName, const Variant& PageIndex = Missing);
+  // Puts such a file back onto the same area of a page: a shorter file leaves the rest of the area zero
+  // (black on black), a longer one is read only as far as the area needs. False when the console
+  // refuses to write the cells.
+  bool LoadScreen(const String& FileName, const Variant& PageIndex = Missing);
+
   // The colours of later WriteText output on a page.
   bool SetColor(Long ForeColor, const Variant& BackColor = Missing, const Variant& PageIndex = Missing);
   // Writes one cell; omitted or off-window coordinates mean the cursor's. Char is cut to its first

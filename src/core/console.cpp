@@ -55,6 +55,14 @@ bool Console::DrawVLine(Integer X, Integer Y, Integer& Height, Long ForeColor, L
   CallGuard guard;
   return impl_->DrawVLine(X, Y, Height, ForeColor, BackColor, LineStyle, PageIndex);
 }
+bool Console::SaveScreen(const String& FileName, const Variant& PageIndex) {
+  CallGuard guard;
+  return impl_->SaveScreen(FileName, PageIndex);
+}
+bool Console::LoadScreen(const String& FileName, const Variant& PageIndex) {
+  CallGuard guard;
+  return impl_->LoadScreen(FileName, PageIndex);
+}
 bool Console::SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex) {
   CallGuard guard;
   return impl_->SetColor(ForeColor, BackColor, PageIndex);

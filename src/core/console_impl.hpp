@@ -1,5 +1,6 @@
 // The Console object's state and its private operations. Members of the one class are split into files
-// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/, input/.
+// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/,
+// screenfile/, input/.
 #pragma once
 
 #include <kelvane/console.hpp>
@@ -63,6 +64,8 @@ class Console::Impl {
                  KSConsoleLineStyles LineStyle, const Variant& PageIndex);
   bool DrawVLine(Integer X, Integer Y, Integer& Height, Long ForeColor, Long BackColor,
                  KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+  bool SaveScreen(const String& FileName, const Variant& PageIndex);
+  bool LoadScreen(const String& FileName, const Variant& PageIndex);
   bool SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex);
   bool SetScreenData(String& Char, Long ForeColor, const Variant& BackColor, const Variant& X,
                      const Variant& Y, const Variant& PageIndex);
@@ -143,6 +146,9 @@ class Console::Impl {
   // `height` (a line is 1 across), is at least one cell each way.
   void CheckDrawingStart(const SmallRect& window, Integer X, Integer Y, Integer width, Integer height,
                          const char* source);
+  // The page a screen file member works on: PageIndex converted (its conversion error reaching the
+  // caller) or the current page; 30053 from `source` outside 0..19.
+  Integer ScreenFilePage(const Variant& PageIndex, const char* source);
 };
 
 // zzzCoordToLong: a coordinate as one 32-bit value, X in bits 0..15 and Y in bits 16..31.
