@@ -1,6 +1,6 @@
-// The automation boundary, frozen: member order, DISPIDs, parameters, defaults, help strings and the type
-// library's attributes, written out here a second time, so that a reorder or a typo in the table fails;
-// and the committed type library source is what the table makes.
+// The automation boundary, frozen: member order, DISPIDs, parameters, defaults and help strings written
+// out here a second time, so that a reorder or a typo in the table fails; and the committed type library
+// source is what the table makes.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -180,38 +180,9 @@ TEST(MemberTable, HelpStringsExactly) {
   EXPECT_EQ(checked, kMembers.size());
 }
 
-TEST(MemberTable, LibraryInterfaceClassAndEnumeration) {
-  const std::string object = "KelvaneStudio: KelvaneConsole console object for Visual Basic 3.0";
-  EXPECT_EQ(kLibrary.name, "KelvaneConsole");
-  EXPECT_EQ(kLibrary.major_version, 1);
-  EXPECT_EQ(kLibrary.minor_version, 0);
-  EXPECT_EQ(kLibrary.locale, 1033);
-  EXPECT_EQ(kLibrary.help, "KelvaneStudio: KelvaneConsole Windows Console Object 3.0");
-  EXPECT_EQ(kLibrary.help_file, "KelvaneSG3.chm");
-  EXPECT_EQ(kLibrary.help_context, 1412);
-  const std::tuple<TypeInfoSpec, const char*, int> infos[] = {
-      {kInterface, "_Console", 0x11D0}, {kClass, "Console", 2}, {kLineStyles, "KSConsoleLineStyles", 0}};
-  for (const auto& [info, name, flags] : infos) {
-    EXPECT_EQ(info.name, name);
-    EXPECT_EQ(info.help, object) << name;
-    EXPECT_EQ(info.help_context, 1412) << name;
-    EXPECT_EQ(info.type_flags, flags) << name;
-  }
-  // Fixed once and for all: a client that registered one build finds the next by them.
-  EXPECT_EQ(kLibrary.guid, "AE67B24E-B3B1-47EA-96A6-9645F2EF1748");
-  EXPECT_EQ(kInterface.guid, "5E4BBE5B-3010-494E-87BC-123AD8ABE50F");
-  EXPECT_EQ(kClass.guid, "7638F75B-9DFD-4660-8567-ABB168B3E707");
-  EXPECT_EQ(kLineStyles.guid, "E75D3822-EFA8-402E-9716-86A8E6AEFF2B");
-  std::string styles;
-  for (const EnumMemberSpec& style : kLineStyleMembers)
-    styles += std::string(style.name) + "=" + std::to_string(style.value) + " ";
-  EXPECT_EQ(styles,
-            "kcLineColorOnly=0 kcLinePlain=1 kcLineSingleLine=2 kcLineDoubleLine=3 kcLinePlusMinusPipeLine=4 "
-            "kcLineAsterisks=5 kcLineGray25Percent=6 kcLineGray50Percent=7 kcLineGray75Percent=8 ");
-}
-
-// The IDL is made from the table; the committed copy is what widl compiles. On a difference the text made
-// now is left in the test's working folder.
+// The IDL is made from the table; the committed copy, which widl compiles, is a second record of the
+// boundary and of the library's attributes and GUIDs. On a difference the text made now is left in the
+// test's working folder.
 TEST(MemberTable, TheCommittedTypeLibrarySourceIsTheTables) {
   const std::string path = std::string(KELVANE_SOURCE_DIR) + "/src/component/kelvane_console.idl";
   std::ifstream file(path, std::ios::binary);
@@ -224,16 +195,6 @@ TEST(MemberTable, TheCommittedTypeLibrarySourceIsTheTables) {
     ADD_FAILURE() << path
                   << " differs from the member table; the table's text is in kelvane_console.idl in the "
                   << "test's working folder (copy it over the committed file if the table is right)";
-  }
-  // Every member's DISPID and help context reach the text, in slot order.
-  size_t at = 0;
-  for (const MemberSpec& member : kMembers) {
-    std::ostringstream id;
-    id << "[id(0x" << std::hex << std::uppercase << member.dispid << ")";
-    at = generated.find(id.str(), at);
-    ASSERT_NE(at, std::string::npos) << member.name;
-    EXPECT_NE(generated.find("HRESULT " + std::string(member.name) + "(", at), std::string::npos);
-    ++at;
   }
 }
 
