@@ -31,15 +31,18 @@ class Variant {
 
   Variant() noexcept = default;  // an omitted argument
   Variant(bool value) noexcept : kind_(Kind::Boolean), int_(value ? -1 : 0) {}
+  // A signed value keeps its value; an unsigned one up to 0xFFFFFFFF keeps its 32 bits, as a Long, so
+  // that an RGB colour written as 0xFF0000FF (any high byte: it is ignored) stays that colour whatever
+  // width the platform gives unsigned long. Wider values become a Double.
   template <std::integral T>
   requires(!std::same_as<T, bool>) Variant(T value)
   noexcept {
     if constexpr (std::is_signed_v<T> && sizeof(T) <= sizeof(Integer)) {
       kind_ = Kind::Integer;
       int_ = value;
-    } else if (FitsLong(value)) {
+    } else if (FitsIn32Bits(value)) {
       kind_ = Kind::Long;
-      int_ = static_cast<Long>(value);
+      int_ = static_cast<Long>(static_cast<std::uint32_t>(value));
     } else {
       kind_ = Kind::Double;
       double_ = static_cast<double>(value);
@@ -60,6 +63,12 @@ class Variant {
   // the value is out of range and Error 13 "Type mismatch" for anything else.
   Integer ToInteger() const;
   Long ToLong() const;
+  // To a Boolean: a number is True when it is not zero; text is "True" or "False" in any case (or
+  // "#TRUE#", "#FALSE#") or a number as above, however large. Error 13 otherwise.
+  bool ToBoolean() const;
+  // To text: numbers in decimal, a Double to 15 significant digits ("0.1", "1E+20"), a Boolean as "-1"
+  // or "0" and Empty as "". Error 13 for Null and Missing.
+  String ToString() const;
 
   // The stored value as it was given, for inspection.
   Long IntegerValue() const noexcept { return int_; }  // Boolean, Integer and Long kinds
@@ -69,11 +78,11 @@ class Variant {
  private:
   explicit Variant(Kind kind) noexcept : kind_(kind) {}
   template <std::integral T>
-  static constexpr bool FitsLong(T value) noexcept {
+  static constexpr bool FitsIn32Bits(T value) noexcept {
     if constexpr (std::is_signed_v<T>) {
       return value >= INT32_MIN && value <= INT32_MAX;
     } else {
-      return value <= static_cast<std::uint64_t>(INT32_MAX);
+      return value <= UINT32_MAX;
     }
   }
 

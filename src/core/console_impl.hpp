@@ -1,6 +1,6 @@
 // The Console object's state and its private operations. Members of the one class are split into files
-// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/, input/,
-// screenfile/.
+// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/,
+// screenfile/, input/.
 #pragma once
 
 #include <kelvane/console.hpp>

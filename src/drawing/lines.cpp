@@ -1,6 +1,7 @@
 // DrawHLine and DrawVLine: one rectangle write per line (and one read when the characters are kept).
 #include <vector>
 
+#include "core/cell_array.hpp"
 #include "core/console_impl.hpp"
 #include "drawing/line_styles.hpp"
 #include "drawing/shapes.hpp"
@@ -35,9 +36,14 @@ bool Console::Impl::DrawLine(bool horizontal, Integer X, Integer Y, Integer& Len
   const LineStyleCharacters& style = CharactersOf(LineStyle);
   const std::uint8_t character = horizontal ? style.horizontal : style.vertical;
   const auto attribute = static_cast<Word>(zzzColorsToAttribute(ForeColor, BackColor));
-  std::vector<plat::CharInfo> cells(static_cast<size_t>(Length), plat::CharInfo{character, attribute});
   const Coord size = horizontal ? Coord{Length, 1} : Coord{1, Length};
-  return WriteCells(looked_up.handle, cells, Coord{X, Y}, size, character == 0);
+  bool result = false;
+  Step([&] {
+    std::vector<plat::CharInfo> cells =
+        NewCellArray(static_cast<size_t>(Length), plat::CharInfo{character, attribute});
+    result = WriteCells(looked_up.handle, cells, Coord{X, Y}, size, character == 0);
+  });
+  return result;
 }
 
 }  // namespace KelvaneConsole

@@ -1,6 +1,8 @@
 // The start check, the far-edge clip and the cell write of lines and boxes.
 #include "drawing/shapes.hpp"
 
+#include "core/cell_array.hpp"
+
 namespace KelvaneConsole {
 
 void Console::Impl::CheckDrawingStart(const SmallRect& window, Integer X, Integer Y, Integer width,
@@ -15,7 +17,7 @@ bool WriteCells(Handle handle, std::vector<plat::CharInfo>& cells, Coord at, Coo
   const SmallRect target{at.X, at.Y, static_cast<Integer>(at.X + size.X - 1),
                          static_cast<Integer>(at.Y + size.Y - 1)};
   if (keep_characters) {
-    std::vector<plat::CharInfo> kept(cells.size());
+    std::vector<plat::CharInfo> kept = NewCellArray(cells.size());
     SmallRect region = target;
     if (Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region) == 0) return false;
     for (size_t i = 0; i < cells.size(); ++i) cells[i].Char = kept[i].Char & 0xFF;

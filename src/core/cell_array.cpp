@@ -1,0 +1,22 @@
+#include "core/cell_array.hpp"
+
+#include <atomic>
+#include <cstdint>
+#include <new>
+
+namespace KelvaneConsole {
+
+namespace {
+std::atomic<std::size_t> g_cell_limit{SIZE_MAX};
+}  // namespace
+
+std::vector<kelvane::platform::CharInfo> NewCellArray(std::size_t count, kelvane::platform::CharInfo fill) {
+  if (count > g_cell_limit.load(std::memory_order_relaxed)) throw std::bad_alloc();
+  return std::vector<kelvane::platform::CharInfo>(count, fill);
+}
+
+void LimitCellArraysForTesting(std::size_t cells) noexcept {
+  g_cell_limit.store(cells, std::memory_order_relaxed);
+}
+
+}  // namespace KelvaneConsole
