@@ -117,9 +117,12 @@ void CheckUnsigned(std::uint64_t n) {
 void CheckDoubleText(double d) {
   if (!std::isfinite(d)) return;
   const std::string text = Variant(d).ToString();
-  const double back = std::strtod(text.c_str(), nullptr);
+  // Read back wider than a double: near the largest double the 15-digit text ("1.79769313486232E+308")
+  // rounds up past it, which a double cannot hold but is still the right text.
+  const long double back = std::strtold(text.c_str(), nullptr);
   Check(text.find_first_not_of("0123456789.E+-") == std::string::npos, "a double's text is a plain number");
-  Check(std::fabs(back - d) <= std::fabs(d) * 1e-14, "a double's text keeps 15 significant digits");
+  Check(std::fabs(back - d) <= std::fabs(static_cast<long double>(d)) * 1e-14L,
+        "a double's text keeps 15 significant digits");
 }
 
 }  // namespace
