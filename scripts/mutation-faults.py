@@ -6,8 +6,8 @@
 # appears exactly once in its file. N01.. are faults for the code added since (frame of per-row spans,
 # key source, the opening step, transfer clipping, geometry and shape helpers); S01.. for screen files and
 # their file steps; A01.. for the automation boundary (member table, late binding, the IDL), the Variant
-# conversions it needs, and the mended faults (unsigned colours, the help-file path, cell arrays); all
-# sixteen caught at d893291. A member declared in console.hpp otherwise than in the member table is
+# conversions it needs, and the mended faults (unsigned colours, the help-file path, cell arrays); A01-A16
+# caught at d893291, A17-A18 since. A member declared in console.hpp otherwise than in the member table is
 # caught by the compiler, as the facade's definitions are made from the table.
 # Run with scripts/mutation-check.sh.
 #
@@ -161,9 +161,9 @@ M = [
  "  auto call = Open(Op::WriteConsoleOutputA);\n  if (!call) return 0;\n  call.lock.unlock();\n",
  "WriteConsoleOutputA without the lock"),
 ("M38", "src/core/console.cpp",
- "                        bool KeepCursorOnCurrentLine, const Variant& PageIndex) {\n  CallGuard guard;\n",
- "                        bool KeepCursorOnCurrentLine, const Variant& PageIndex) {\n",
- "WriteText without the end-of-call guard"),
+ "    CallGuard guard;                                                                      \\\n",
+ "                                                                                          \\\n",
+ "the facade without the end-of-call guard (every member: their forwarding is made from the member table)"),
 ("M39", "src/platform/platform.cpp",
  "return Coord{setting.columns, setting.rows};",
  "return Coord{static_cast<Short>(setting.columns * 0 + 80), 25};",
@@ -559,8 +559,8 @@ M += [
  "static_cast<Word>(record[3] | record[2] << 8)",
  "screen file: attribute loaded big-endian"),
 ("S03", "src/screenfile/screen_files.cpp",
- "  std::vector<plat::CharInfo> cells(area.cells + 1);\n  SmallRect region = area.region;\n  if (Os().ReadConsoleOutputA",
- "  std::vector<plat::CharInfo> cells(area.cells);\n  SmallRect region = area.region;\n  if (Os().ReadConsoleOutputA",
+ "  if (!Step([&] { cells = NewCellArray(area.cells + 1); })) return false;",
+ "  if (!Step([&] { cells = NewCellArray(area.cells); })) return false;",
  "SaveScreen leaves out the trailing zero record"),
 ("S04", "src/screenfile/screen_files.cpp",
  "width > 0 && height > 0 ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0;",
@@ -682,4 +682,12 @@ M += [
  "  Step([&] {\n    std::vector<plat::CharInfo> cells = NewCellArray(count, plat::CharInfo{' ', attribute});\n    result = WriteCells(looked_up.handle, cells, Coord{X, Y}, Coord{width, height}, keep);\n  });",
  "  {\n    std::vector<plat::CharInfo> cells = NewCellArray(count, plat::CharInfo{' ', attribute});\n    result = WriteCells(looked_up.handle, cells, Coord{X, Y}, Coord{width, height}, keep);\n  }",
  "a box's fill outside its step: std::bad_alloc leaves DrawBox"),
+("A17", "src/screenfile/screen_files.cpp",
+ "  if (!Step([&] { cells = NewCellArray(area.cells + 1); })) return false;",
+ "  cells = NewCellArray(area.cells + 1);",
+ "SaveScreen lets std::bad_alloc out when the records cannot be had"),
+("A18", "src/screenfile/screen_files.cpp",
+ "  if (!Step([&] { bytes = NewCellBytes(area.cells + 1); })) return false;",
+ "  bytes = NewCellBytes(area.cells + 1);",
+ "LoadScreen lets std::bad_alloc out when the records cannot be had"),
 ]

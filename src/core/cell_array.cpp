@@ -15,6 +15,11 @@ std::vector<kelvane::platform::CharInfo> NewCellArray(std::size_t count, kelvane
   return std::vector<kelvane::platform::CharInfo>(count, fill);
 }
 
+std::vector<std::uint8_t> NewCellBytes(std::size_t cells) {
+  if (cells > g_cell_limit.load(std::memory_order_relaxed)) throw std::bad_alloc();
+  return std::vector<std::uint8_t>(cells * sizeof(kelvane::platform::CharInfo));
+}
+
 void LimitCellArraysForTesting(std::size_t cells) noexcept {
   g_cell_limit.store(cells, std::memory_order_relaxed);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "platform/console_platform.hpp"
@@ -12,6 +13,8 @@ namespace KelvaneConsole {
 
 std::vector<kelvane::platform::CharInfo> NewCellArray(std::size_t count,
                                                       kelvane::platform::CharInfo fill = {});
+// The bytes of `cells` cells as a screen file holds them, four a cell, zero; under the same limit.
+std::vector<std::uint8_t> NewCellBytes(std::size_t cells);
 
 // For tests: an array of more than `cells` cells fails as if memory had run out, in every thread, until
 // the limit is set back to SIZE_MAX.

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/cell_array.hpp"
 #include "core/console_impl.hpp"
 #include "platform/file_system.hpp"
 
@@ -40,7 +41,7 @@ ScreenArea AreaOf(Integer width, Integer height, const SmallRect& window) {
 }
 
 std::vector<std::uint8_t> FileBytes(std::span<const plat::CharInfo> cells) {
-  std::vector<std::uint8_t> bytes(cells.size() * kRecordBytes);
+  std::vector<std::uint8_t> bytes = NewCellBytes(cells.size());
   for (std::size_t i = 0; i < cells.size(); ++i) {
     std::uint8_t* record = &bytes[i * kRecordBytes];
     record[0] = static_cast<std::uint8_t>(cells[i].Char);
@@ -52,7 +53,7 @@ std::vector<std::uint8_t> FileBytes(std::span<const plat::CharInfo> cells) {
 }
 
 std::vector<plat::CharInfo> CellsOf(std::span<const std::uint8_t> bytes) {
-  std::vector<plat::CharInfo> cells(bytes.size() / kRecordBytes);
+  std::vector<plat::CharInfo> cells = NewCellArray(bytes.size() / kRecordBytes);
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const std::uint8_t* record = &bytes[i * kRecordBytes];
     cells[i] = plat::CharInfo{static_cast<Word>(record[0] | record[1] << 8),
@@ -142,11 +143,15 @@ bool Console::Impl::SaveScreen(const String& FileName, const Variant& PageIndex)
   Integer height = 0;
   GetWindowSize(width, height);
   const ScreenArea area = AreaOf(width, height, mWindow);
-  // The records, and after them the zero record that ends every screen file.
-  std::vector<plat::CharInfo> cells(area.cells + 1);
+  // The records, and after them the zero record that ends every screen file. A huge window's records can
+  // be hundreds of megabytes: memory that cannot be had fails the save as a refused read does.
+  std::vector<plat::CharInfo> cells;
+  if (!Step([&] { cells = NewCellArray(area.cells + 1); })) return false;
   SmallRect region = area.region;
   if (Os().ReadConsoleOutputA(handle, cells.data(), area.size, Coord{0, 0}, &region) == 0) return false;
-  if (!StoreFile(plat::Files(), FileName, FileBytes(cells))) Raise(kErrFileAccess, kSaveSource);
+  std::vector<std::uint8_t> bytes;
+  if (!Step([&] { bytes = FileBytes(cells); })) return false;
+  if (!StoreFile(plat::Files(), FileName, bytes)) Raise(kErrFileAccess, kSaveSource);
   return true;
 }
 
@@ -164,11 +169,14 @@ bool Console::Impl::LoadScreen(const String& FileName, const Variant& PageIndex)
   Step([&] { GetWindowSize(width, height); });
   const ScreenArea area = AreaOf(width, height, mWindow);
   // Zeros where the file ends early: what a short file does not cover is left black on black. A longer
-  // file is read no further than the records and the trailing record.
-  std::vector<std::uint8_t> bytes((area.cells + 1) * kRecordBytes);
+  // file is read no further than the records and the trailing record. Memory for them that cannot be
+  // had fails the load as a refused write does.
+  std::vector<std::uint8_t> bytes;
+  if (!Step([&] { bytes = NewCellBytes(area.cells + 1); })) return false;
   if (!ReadInto(files, file.get(), bytes)) Raise(kErrFileAccess, kLoadSource);  // closed on the way out
   file.Close();  // a file only read has nothing to lose as it closes
-  const std::vector<plat::CharInfo> cells = CellsOf(bytes);
+  std::vector<plat::CharInfo> cells;
+  if (!Step([&] { cells = CellsOf(bytes); })) return false;
   SmallRect region = area.region;
   return Os().WriteConsoleOutputA(handle, cells.data(), area.size, Coord{0, 0}, &region) != 0;
 }
