@@ -18,15 +18,20 @@ bool Console::Impl::PageCopy(Integer SourcePage, Integer DestPage) {
   Integer height = 0;
   Step([&] { GetWindowSize(width, height); });
   if (width < 1 || height < 1) return false;
-  // The cell count in 32 bits: a window of more than 32,767 cells is copied like any other. The array
-  // needs no clearing: the write takes exactly the region the read filled.
-  const std::span<plat::CharInfo> cells =
-      ScratchCells(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  // The cell count in 32 bits: a window of more than 32,767 cells is copied like any other, unless the
+  // memory for it cannot be had, which fails the copy as a refused read would. The array needs no
+  // clearing: the write takes exactly the region the read filled.
   const Coord size{width, height};
   SmallRect region = mWindow;
-  if (Os().ReadConsoleOutputA(source, cells.data(), size, Coord{0, 0}, &region) == 0) return false;
-  // Written back to the region the read reports.
-  return Os().WriteConsoleOutputA(destination, cells.data(), size, Coord{0, 0}, &region) != 0;
+  bool result = false;
+  Step([&] {
+    const std::span<plat::CharInfo> cells =
+        ScratchCells(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    if (Os().ReadConsoleOutputA(source, cells.data(), size, Coord{0, 0}, &region) == 0) return;
+    // Written back to the region the read reports.
+    result = Os().WriteConsoleOutputA(destination, cells.data(), size, Coord{0, 0}, &region) != 0;
+  });
+  return result;
 }
 
 }  // namespace KelvaneConsole

@@ -35,10 +35,14 @@ bool Console::Impl::DrawLine(bool horizontal, Integer X, Integer Y, Integer& Len
   const LineStyleCharacters& style = CharactersOf(LineStyle);
   const std::uint8_t character = horizontal ? style.horizontal : style.vertical;
   const auto attribute = static_cast<Word>(zzzColorsToAttribute(ForeColor, BackColor));
-  const std::span<plat::CharInfo> cells = ScratchCells(static_cast<size_t>(Length));
-  FillCells(cells, plat::CharInfo{character, attribute});
   const Coord size = horizontal ? Coord{Length, 1} : Coord{1, Length};
-  return WriteCells(looked_up.handle, cells, Coord{X, Y}, size, character == 0);
+  bool result = false;
+  Step([&] {
+    const std::span<plat::CharInfo> cells = ScratchCells(static_cast<size_t>(Length));
+    FillCells(cells, plat::CharInfo{character, attribute});
+    result = WriteCells(looked_up.handle, cells, Coord{X, Y}, size, character == 0);
+  });
+  return result;
 }
 
 }  // namespace KelvaneConsole

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/cell_array.hpp"
+
 namespace KelvaneConsole {
 
 void Console::Impl::CheckDrawingStart(const SmallRect& window, Integer X, Integer Y, Integer width,
@@ -31,7 +33,7 @@ bool WriteCells(Handle handle, std::span<plat::CharInfo> cells, Coord at, Coord 
   const SmallRect target{at.X, at.Y, static_cast<Integer>(at.X + size.X - 1),
                          static_cast<Integer>(at.Y + size.Y - 1)};
   if (keep_characters) {
-    std::vector<plat::CharInfo> kept(cells.size());
+    std::vector<plat::CharInfo> kept = NewCellArray(cells.size());
     SmallRect region = target;
     if (Os().ReadConsoleOutputA(handle, kept.data(), size, origin, &region) == 0) return false;
     for (size_t i = 0; i < cells.size(); ++i) cells[i].Char = kept[i].Char & 0xFF;

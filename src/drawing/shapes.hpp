@@ -23,7 +23,8 @@ void FillCells(std::span<plat::CharInfo> cells, plat::CharInfo cell) noexcept;
 // Writes `cells` (size.X by size.Y, row after row) over the rectangle whose top-left cell is `at`, in one
 // rectangle write. With `keep_characters` the cells there are read first and their character bytes
 // replace those of `cells`; when that read fails nothing is written, as the write would wipe the text it
-// should keep. True when the write was made and succeeded.
+// should keep. True when the write was made and succeeded. Throws std::bad_alloc when there is no memory
+// for the cells read.
 bool WriteCells(Handle handle, std::span<plat::CharInfo> cells, Coord at, Coord size, bool keep_characters);
 
 }  // namespace KelvaneConsole

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/console_fixture.hpp"
+#include "support/scratch_folder.hpp"
 
 namespace kelvane::testing {
 namespace {
@@ -41,6 +42,7 @@ std::string Shape(const std::string& member) {
 std::string BadPage(const std::string& member) { return Err(30053, "." + member, "Invalid page specified."); }
 const std::string kNotLoaded = Err(30052, "", "Operation failed.  The console has not yet been loaded.");
 const std::string kBadCursor = Err(30056, ".SetCursorPos", "Invalid console cursor coordinates.");
+const std::string kTypeMismatch = Err(13, "", "Type mismatch");
 const std::string kDone = "done";
 
 // The scrolled window's two corners, then a cell just outside each of its four edges.
@@ -66,8 +68,11 @@ class ContractTest : public ConsoleTest {
     try {
       return call();
     } catch (const Error& e) {
-      EXPECT_EQ(e.HelpFile(), "/opt/kelvane/share/KelvaneSG3.chm");
-      EXPECT_EQ(e.HelpContext(), 1000);
+      // The conversion errors (6, 13) are the automation runtime's, without our help file.
+      if (e.Number() != 6 && e.Number() != 13) {
+        EXPECT_EQ(e.HelpFile(), "/opt/kelvane/share/KelvaneSG3.chm");
+        EXPECT_EQ(e.HelpContext(), 1000);
+      }
       return Say(e.Number(), e.Source() + ":", e.Description());
     }
   }
@@ -88,6 +93,15 @@ class ContractTest : public ConsoleTest {
       return Say(at.X, at.Y);
     }
     return "none";
+  }
+  // A screen file member's outcome and then its file, which holds "old" before the call: "old" when
+  // untouched, otherwise its size and the characters of its first record and of its last cell's.
+  std::string OnFile(const std::function<std::string()>& call) {
+    WriteFile(file_, "old");
+    const std::string outcome = Outcome(call);
+    const std::string bytes = ReadFile(file_);
+    if (bytes == "old") return Say(outcome, bytes);
+    return Say(outcome, bytes.size(), bytes.front(), bytes[bytes.size() - 8]);
   }
 
   std::vector<Member> Members() {
@@ -120,6 +134,11 @@ class ContractTest : public ConsoleTest {
        "false 3 -", Outcomes(3, BadPage("DrawVLine")), Six("true 3 " + kept, "true 1 " + kept, Shape("DrawVLine"))},
       {"DrawBox", [&](Integer x, Integer y, const Variant& p) { Integer w = 3, h = 2; bool r = c.DrawBox(x, y, w, h, kWhite, kDarkBlue, Style(2), true, p); return Say(r, w, h, At()); },
        "false 3 2 -", Outcomes(3, BadPage("DrawBox")), Six("true 3 2 " + kept, "true 1 1 " + kept, Shape("DrawBox"))},
+      {"SaveScreen", [&](Integer, Integer, const Variant& p) { return OnFile([&] { return Say(c.SaveScreen(file_, p)); }); },
+       kNotLoaded + " old", {kTypeMismatch + " old", BadPage("SaveScreen") + " old", BadPage("SaveScreen") + " old"},
+       Six("true 8004 N F", "true 8004 N F", "true 8004 N F")},
+      {"LoadScreen", [&](Integer, Integer, const Variant& p) { return OnFile([&] { return Say(c.LoadScreen(file_, p)); }); },
+       kNotLoaded + " old", {kTypeMismatch + " old", BadPage("LoadScreen") + " old", BadPage("LoadScreen") + " old"}, {}},
       // Without a PageIndex: the loaded check alone.
       {"Page", [&](Integer, Integer, const Variant&) { return Say(c.Page()); }, kNotLoaded, {}, {}},
       {"Page=", [&](Integer, Integer, const Variant&) { return c.Page(3), kDone; }, kDone, {}, {}},
@@ -141,6 +160,8 @@ class ContractTest : public ConsoleTest {
   }
 
   Console console_;
+  ScratchFolder folder_;
+  const std::string file_ = folder_ / "screen.bin";
 };
 
 TEST_F(ContractTest, BeforeLoad) {

@@ -117,6 +117,28 @@ TEST_F(LifecycleTest, HelpFilePathTakesOneSeparator) {
   EXPECT_EQ(ErrorOf([&] { c.Load(); }).HelpFile(), "KelvaneSG3.chm");
 }
 
+// The first query has room for 255 characters and the terminator; a longer directory is read again with
+// the room it asks for, never taken as an empty one ("/KelvaneSG3.chm").
+TEST_F(LifecycleTest, HelpFilePathOfADirectoryLongerThanTheFirstBuffer) {
+  Console c;
+  c.Load();
+  for (size_t length : {254, 255, 256, 300, 4000}) {
+    const std::string directory = "/" + std::string(length - 1, 'd');
+    emulated_.SetSystemDirectory(directory);
+    emulated_.ResetCallCounts();
+    const Error e = ErrorOf([&] { c.Load(); });
+    EXPECT_EQ(e.HelpFile(), directory + "/KelvaneSG3.chm") << length;
+    EXPECT_EQ(emulated_.CallCount(Op::GetSystemDirectoryA), length < 256 ? 1 : 2) << length;
+  }
+  // The second query failing, or a size no path has, is a failed query.
+  emulated_.FailCall(Op::GetSystemDirectoryA, 2);
+  EXPECT_EQ(ErrorOf([&] { c.Load(); }).HelpFile(), "KelvaneSG3.chm");
+  emulated_.SetSystemDirectory("/" + std::string(32767, 'd'));
+  emulated_.ResetCallCounts();
+  EXPECT_EQ(ErrorOf([&] { c.Load(); }).HelpFile(), "KelvaneSG3.chm");
+  EXPECT_EQ(emulated_.CallCount(Op::GetSystemDirectoryA), 1);
+}
+
 // --- the end-of-call signal: one per outermost public call, none from nested calls ---
 
 TEST_F(LifecycleTest, OneEndOfCallSignalPerOutermostCallEvenWhenItThrows) {

@@ -45,6 +45,17 @@ TEST_F(PageCopyTest, OneReadAndOneWriteOfTheShownWindow) {
   EXPECT_EQ(CurrentAttribute(Shown()), 0x1F);
 }
 
+// The copy of a huge console's window needs hundreds of megabytes; without them it fails as a refused
+// read does.
+TEST_F(PageCopyTest, MemoryThatCannotBeHadFailsTheCopy) {
+  const CellArrayLimit limit(99);  // the window is 100 cells
+  emulated_.ResetCallCounts();
+  EXPECT_FALSE(console_.PageCopy(3, 0));
+  EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA), 0);
+  EXPECT_EQ(emulated_.CallCount(Op::WriteConsoleOutputA), 0);
+  EXPECT_EQ(Text(Shown(), 0, 1), (Rows{"zero                "}));
+}
+
 // Pages of 200 x 300 with the shown window at columns 10..189, rows 100..289: 34,200 cells, more than
 // a 16-bit count holds. That rectangle goes from page 1 to the same cells of page 2, and no cell beside.
 using PageCopyWindowTest = LoadedTest;

@@ -96,7 +96,23 @@ TEST(VariantConversion, KindsOtherThanTextAndDouble) {
           V(std::int32_t{-32769}, kOv, -32769), V(std::int32_t{INT32_MAX}, kOv, INT32_MAX),
           V(std::int32_t{INT32_MIN}, kOv, INT32_MIN), V(std::uint16_t{65535}, kOv, 65535),
           V(std::int64_t{-5}, -5, -5), V(std::int64_t{3'000'000'000}, kOv, kOv),
-          V(std::uint32_t{2'147'483'648u}, kOv, kOv), V(std::int64_t{-2'147'483'649}, kOv, kOv)});
+          V(std::int64_t{-2'147'483'649}, kOv, kOv)});
+}
+
+// An unsigned value up to 0xFFFFFFFF keeps its 32 bits as a Long, whatever the width of its type: the
+// colours a C++ client writes as 0xFF0000FF. Beyond 32 bits it is a Double, as a signed value is.
+TEST(VariantConversion, UnsignedValuesUpTo32BitsAreTheLongOfTheirBits) {
+  ASSERT_EQ(Variant(std::uint32_t{0xFFFFFFFF}).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(std::uint64_t{0xFFFFFFFF}).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(0x80000000ul).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(std::uint8_t{200}).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(std::uint64_t{0x100000000}).GetKind(), Variant::Kind::Double);
+  EXPECT_EQ(Variant(std::uint64_t{0x100000000}).DoubleValue(), 4294967296.0);
+  Expect({V(std::uint16_t{65535}, kOv, 65535), V(std::uint32_t{0x7FFFFFFF}, kOv, INT32_MAX),
+          V(std::uint32_t{0x80000000}, kOv, INT32_MIN), V(0xFF0000FFu, kOv, -16776961),
+          V(0xFFFFFFFFul, -1, -1), V(0xFFFFFFFEull, -2, -2), V(std::uint64_t{0xFFFF8000}, -32768, -32768),
+          V(std::uint64_t{0xFFFF7FFF}, kOv, -32769), V(std::uint64_t{0x100000000}, kOv, kOv),
+          V(UINT64_MAX, kOv, kOv)});
 }
 
 // The range test comes before rounding, against the half-way points.
@@ -202,6 +218,70 @@ TEST(VariantConversion, VeryLongText) {
           T(text("&H", 100000, '0', "1"), 1, 1), T(text("5", 100000, ','), 5, 5),
           T(text("", 100000, ' ', "5" + String(100000, ' ')), 5, 5), T(text("", 100000, ' '), kTm, kTm),
           T(text("", 100000, '-'), kTm, kTm), T(text("", 100000, '.'), kTm, kTm)});
+}
+
+// VariantChangeType to VT_BOOL: numbers are True unless zero, text is the words or any number.
+TEST(VariantConversion, ToBoolean) {
+  const std::pair<Variant, int> cases[] = {{Variant::Empty(), 0},
+                                           {false, 0},
+                                           {true, 1},
+                                           {Integer{0}, 0},
+                                           {Integer{-5}, 1},
+                                           {0.0, 0},
+                                           {-0.0, 0},
+                                           {1e-300, 1},
+                                           {kNaN, 1},
+                                           {kInf, 1},
+                                           {"true", 1},
+                                           {"FALSE", 0},
+                                           {"tRuE", 1},
+                                           {"#TRUE#", 1},
+                                           {"#false#", 0},
+                                           {"0", 0},
+                                           {" -0.000 ", 0},
+                                           {"0.4", 1},
+                                           {"&H0", 0},
+                                           {"&H100000000", 1},
+                                           {"1e99999", 1},
+                                           {"0e99999", 0},
+                                           {String("false\0junk"sv), 0},
+                                           {" True", -1},
+                                           {"Tru", -1},
+                                           {"yes", -1},
+                                           {"", -1},
+                                           {Variant::Null(), -1},
+                                           {Missing, -1}};
+  for (const auto& [value, expected] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(value.StringValue()));
+    const auto error = ErrorOf([&] { EXPECT_EQ(value.ToBoolean(), expected == 1); });
+    EXPECT_EQ(error ? error->Number() : 0, expected < 0 ? 13 : 0);
+  }
+}
+
+// VariantChangeType to VT_BSTR without flags: a Boolean is a number there, not "True".
+TEST(VariantConversion, ToString) {
+  const std::pair<Variant, std::string> cases[] = {{Variant::Empty(), ""},
+                                                   {true, "-1"},
+                                                   {false, "0"},
+                                                   {Integer{-32768}, "-32768"},
+                                                   {Long{INT32_MIN}, "-2147483648"},
+                                                   {0xFFFFFFFFu, "-1"},
+                                                   {0.1, "0.1"},
+                                                   {-0.0, "0"},
+                                                   {1.5, "1.5"},
+                                                   {1.0 / 3, "0.333333333333333"},
+                                                   {123456789012345.0, "123456789012345"},
+                                                   {1e15, "1E+15"},
+                                                   {1e20, "1E+20"},
+                                                   {-2.5e-5, "-2.5E-05"},
+                                                   {1e-300, "1E-300"},
+                                                   {"é text", "é text"}};
+  for (const auto& [value, expected] : cases) EXPECT_EQ(value.ToString(), expected);
+  for (const Variant& value : {Variant::Null(), Missing}) {
+    const auto error = ErrorOf([&] { value.ToString(); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Number(), 13);
+  }
 }
 
 }  // namespace

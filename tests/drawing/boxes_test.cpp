@@ -233,6 +233,23 @@ TEST_F(SmallBoxTest, ARefusedReadOfAColourOnlyBoxKeepsItsText) {
                {kPlainRow, kPlainRow, shaded, shaded, shaded, "070707080808080808070707", kPlainRow});
 }
 
+// A full window of a huge console needs hundreds of megabytes for the fill. When they cannot be had, the
+// fill fails as a refused write does, and the cells a colour-only box keeps as a refused read does.
+TEST_F(SmallBoxTest, MemoryThatCannotBeHadFailsTheFillAlone) {
+  const CellArrayLimit limit(23);  // the fill is 24 cells; every edge and strip fits
+  Integer width = 6;
+  Integer height = 4;
+  EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(2), true));
+  const std::string open = "071F070707071F0808070707";
+  ExpectScreen(Shown(), WithRows({"b┌────┐ijklm", "c│efgh│jklmn", "d│fghi│klmno", "e└────┘lmnop"}),
+               {kPlainRow, kBoxRow, open, open, kShadedRow, "070707080808080808070707", kPlainRow});
+  PaintPattern(Shown());
+  EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(0), true));
+  const std::string shaded = "070707070707070808070707";
+  ExpectScreen(Shown(), kPattern,
+               {kPlainRow, kPlainRow, shaded, shaded, shaded, "070707080808080808070707", kPlainRow});
+}
+
 TEST_F(SmallBoxTest, AFailingStripOrCornerKeepsTheResultTrue) {
   // The second rectangle write is the bottom shadow strip; then the first corner's character and the
   // second corner's attribute.

@@ -79,6 +79,16 @@ TEST_F(TextTest, EachGivenColourReplacesOnlyItsOwnDefault) {
                   "1E1E1E1E1E1E1E1E1E1E1E1E1E1E1E1E1E1E1E1E"}));
 }
 
+// A C++ client writes colours as unsigned literals; the high byte is ignored, whatever the literal's type.
+TEST_F(TextTest, ColoursGivenAsUnsignedLiteralsWithTheHighByteSet) {
+  EXPECT_TRUE(console_.ClearScreen(0xFF0000FF, 0xFF800000));
+  EXPECT_EQ(CurrentAttribute(Shown()), 0x1C);
+  EXPECT_TRUE(console_.WriteText("x", 0xFFFFFF00, Variant(), true));
+  EXPECT_TRUE(console_.WriteText("y", 0x80FFFFFFul, 0xFF008000ull, true));
+  EXPECT_TRUE(console_.WriteText("z", static_cast<unsigned short>(0xFF00), 0xFFFFFFFFu, true));
+  EXPECT_EQ(Attributes(Shown(), 0, 1), (Rows{"1B2FFA1C1C1C1C1C1C1C1C1C1C1C1C1C1C1C1C1C"}));
+}
+
 // --- WriteText: line ends ---
 
 TEST_F(TextTest, TheLineEndIsCarriageReturnAndLineFeedUnlessTheCursorIsKeptOnTheLine) {

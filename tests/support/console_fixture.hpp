@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cell_array.hpp"
 #include "platform/emulated/emulated_console.hpp"
 
 namespace kelvane::testing {
@@ -64,6 +65,15 @@ inline void ExpectError(const Error& e, Long number, const std::string& source, 
   EXPECT_EQ(e.HelpFile(), "/opt/kelvane/share/KelvaneSG3.chm");
   EXPECT_EQ(e.HelpContext(), 1000);
 }
+
+// Memory for cell arrays of more than `cells` cells cannot be had while this lives.
+class CellArrayLimit {
+ public:
+  explicit CellArrayLimit(size_t cells) { KelvaneConsole::LimitCellArraysForTesting(cells); }
+  ~CellArrayLimit() { KelvaneConsole::LimitCellArraysForTesting(SIZE_MAX); }
+  CellArrayLimit(const CellArrayLimit&) = delete;
+  CellArrayLimit& operator=(const CellArrayLimit&) = delete;
+};
 
 class ConsoleTest : public ::testing::Test {
  protected:
