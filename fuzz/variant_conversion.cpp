@@ -1,8 +1,11 @@
-// Arbitrary bytes through Variant::ToInteger and Variant::ToLong, as text and, when long enough, as a
-// double and a 32-bit integer. Checks what every conversion promises: a value or error 6 "Overflow" or
-// 13 "Type mismatch" from "KelvaneConsole" with no help file; text that is no number is no number for
-// either target; without an &H or &O literal the Integer is the Long whenever that fits 16 bits; a
-// double rounds half to even within the target's range; an integer converts exactly or overflows.
+// Arbitrary bytes through Variant::ToInteger, Variant::ToLong, Variant::ToBoolean and
+// Variant::ToString, as text and, when long enough, as a double and as 32-bit and 64-bit integers. Checks
+// what every conversion promises: a value or error 6 "Overflow" or 13 "Type mismatch" from
+// "KelvaneConsole" with no help file; text that is no number is no number for either target; without an
+// &H or &O literal the Integer is the Long whenever that fits 16 bits; text that is a number is a
+// Boolean, True when its Long is not zero; a double rounds half to even within the target's range and
+// its text reads back as nearly the same double; an integer converts exactly or overflows, and its text
+// reads back as itself; an unsigned value up to 32 bits is the Long of those bits.
 #include <kelvane/console.hpp>
 
 #include <cmath>
@@ -48,6 +51,12 @@ void CheckText(const std::string& text) {
   const auto as_long = Convert([&] { return value.ToLong(); }, long_error);
   const auto as_integer = Convert([&] { return value.ToInteger(); }, integer_error);
   if (long_error == 13) Check(integer_error == 13, "text that is no Long is no Integer either");
+  int boolean_error = 0;
+  const auto as_boolean = Convert([&] { return std::int64_t{value.ToBoolean()}; }, boolean_error);
+  Check(boolean_error == 0 || boolean_error == 13, "a Boolean never overflows");
+  if (long_error != 13) Check(boolean_error == 0, "text that is a number is a Boolean");
+  if (as_long && *as_long != 0) Check(as_boolean == 1, "a number whose Long is not zero is True");
+  Check(value.ToString() == text, "text converts to itself");
   if (as_integer) Check(*as_integer >= INT16_MIN && *as_integer <= INT16_MAX, "an Integer fits 16 bits");
   if (!as_long || text.substr(0, text.find('\0')).find('&') != std::string::npos) return;
   if (*as_long >= INT16_MIN && *as_long <= INT16_MAX) {
@@ -90,6 +99,30 @@ void CheckInteger(std::int32_t n) {
   const auto as_integer = Convert([&] { return std::int64_t{value.ToInteger()}; }, error);
   Check(n >= INT16_MIN && n <= INT16_MAX ? as_integer == n : error == 6,
         "an Integer is the value or overflows");
+  Check(value.ToBoolean() == (n != 0), "a Long is True unless zero");
+  Check(Variant(value.ToString()).ToLong() == n, "a Long's text reads back as itself");
+}
+
+void CheckUnsigned(std::uint64_t n) {
+  const Variant value(n);
+  if (n > UINT32_MAX) {
+    Check(value.GetKind() == Variant::Kind::Double, "an unsigned value beyond 32 bits is a Double");
+    return;
+  }
+  Check(value.GetKind() == Variant::Kind::Long &&
+            value.IntegerValue() == static_cast<std::int32_t>(static_cast<std::uint32_t>(n)),
+        "an unsigned value up to 32 bits is the Long of its bits");
+}
+
+void CheckDoubleText(double d) {
+  if (!std::isfinite(d)) return;
+  const std::string text = Variant(d).ToString();
+  // Read back wider than a double: near the largest double the 15-digit text ("1.79769313486232E+308")
+  // rounds up past it, which a double cannot hold but is still the right text.
+  const long double back = std::strtold(text.c_str(), nullptr);
+  Check(text.find_first_not_of("0123456789.E+-") == std::string::npos, "a double's text is a plain number");
+  Check(std::fabs(back - d) <= std::fabs(static_cast<long double>(d)) * 1e-14L,
+        "a double's text keeps 15 significant digits");
 }
 
 }  // namespace
@@ -100,6 +133,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     double d = 0;
     std::memcpy(&d, data, sizeof d);
     CheckDouble(d);
+    CheckDoubleText(d);
+    std::uint64_t u = 0;
+    std::memcpy(&u, data, sizeof u);
+    CheckUnsigned(u);
+    CheckUnsigned(u >> (data[0] % 64));
   }
   if (size >= sizeof(std::int32_t)) {
     std::int32_t n = 0;

@@ -5,9 +5,12 @@
 # memory blow-up fails the script; the input that caused it is kept and printed as hex.
 #   FUZZ_SECONDS  time per target (default 20)
 #   FUZZ_BUILD    the fuzz build folder (default build/fuzz)
+#   FUZZ_SEED     libFuzzer's random seed (default 1, so a CI run explores the same inputs each time and
+#                 a red run can be repeated; 0 lets libFuzzer pick one, for exploring beyond CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
+seed=${FUZZ_SEED:-1}
 build=${FUZZ_BUILD:-build/fuzz}
 artifacts="$build/fuzz-artifacts"
 scratch=$(mktemp -d)
@@ -49,7 +52,7 @@ for source in "${sources[@]}"; do
 
   start=$SECONDS
   log="$scratch/$name.fuzz.log"
-  if ! "$binary" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+  if ! "$binary" -max_total_time="$seconds" -seed="$seed" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$artifacts/$name/" "$scratch/$name" >"$log" 2>&1; then
     report_failure "$name" "$log"
     exit 1

@@ -31,15 +31,18 @@ class Variant {
 
   Variant() noexcept = default;  // an omitted argument
   Variant(bool value) noexcept : kind_(Kind::Boolean), int_(value ? -1 : 0) {}
+  // A signed value keeps its value; an unsigned one up to 0xFFFFFFFF keeps its 32 bits, as a Long, so
+  // that an RGB colour written as 0xFF0000FF (any high byte: it is ignored) stays that colour whatever
+  // width the platform gives unsigned long. Wider values become a Double.
   template <std::integral T>
   requires(!std::same_as<T, bool>) Variant(T value)
   noexcept {
     if constexpr (std::is_signed_v<T> && sizeof(T) <= sizeof(Integer)) {
       kind_ = Kind::Integer;
       int_ = value;
-    } else if (FitsLong(value)) {
+    } else if (FitsIn32Bits(value)) {
       kind_ = Kind::Long;
-      int_ = static_cast<Long>(value);
+      int_ = static_cast<Long>(static_cast<std::uint32_t>(value));
     } else {
       kind_ = Kind::Double;
       double_ = static_cast<double>(value);
@@ -60,6 +63,12 @@ class Variant {
   // the value is out of range and Error 13 "Type mismatch" for anything else.
   Integer ToInteger() const;
   Long ToLong() const;
+  // To a Boolean: a number is True when it is not zero; text is "True" or "False" in any case (or
+  // "#TRUE#", "#FALSE#") or a number as above, however large. Error 13 otherwise.
+  bool ToBoolean() const;
+  // To text: numbers in decimal, a Double to 15 significant digits ("0.1", "1E+20"), a Boolean as "-1"
+  // or "0" and Empty as "". Error 13 for Null and Missing.
+  String ToString() const;
 
   // The stored value as it was given, for inspection.
   Long IntegerValue() const noexcept { return int_; }  // Boolean, Integer and Long kinds
@@ -69,11 +78,11 @@ class Variant {
  private:
   explicit Variant(Kind kind) noexcept : kind_(kind) {}
   template <std::integral T>
-  static constexpr bool FitsLong(T value) noexcept {
+  static constexpr bool FitsIn32Bits(T value) noexcept {
     if constexpr (std::is_signed_v<T>) {
       return value >= INT32_MIN && value <= INT32_MAX;
     } else {
-      return value <= static_cast<std::uint64_t>(INT32_MAX);
+      return value <= UINT32_MAX;
     }
   }
 
@@ -146,6 +155,15 @@ class Console {
   bool DrawVLine(Integer X, Integer Y, Integer& Height, Long ForeColor, Long BackColor,
                  KSConsoleLineStyles LineStyle = kcLinePlain, const Variant& PageIndex = Missing);
 
+  // The cells of the shown page's window area, read from a page (which must exist) into a file: four
+  // bytes a cell, row by row, then four zero bytes. An existing file is replaced only once the new one is
+  // complete. False, and no file touched, when the console refuses to read the cells.
+  bool SaveScreen(const String& FileName, const Variant& PageIndex = Missing);
+  // Puts such a file back onto the same area of a page: a shorter file leaves the rest of the area zero
+  // (black on black), a longer one is read only as far as the area needs. False when the console
+  // refuses to write the cells.
+  bool LoadScreen(const String& FileName, const Variant& PageIndex = Missing);
+
   // The colours of later WriteText output on a page.
   bool SetColor(Long ForeColor, const Variant& BackColor = Missing, const Variant& PageIndex = Missing);
   // Writes one cell; omitted or off-window coordinates mean the cursor's. Char is cut to its first
@@ -175,15 +193,32 @@ class Console {
   // The shown page's window size; the result is always false.
   bool GetWindowSize(Integer& Width, Integer& Height);
 
+  // Waits for a key press and returns its virtual-key code (16 for Shift, 65 for A, 0xE7 for a
+  // character no key on the keyboard types); 0 without a console or once input has ended for good.
+  // NoCursor hides the cursor while it waits.
+  Integer GetInputKey(bool NoCursor = false);
+  // Waits for a key that types a character and returns it ("\r" for Enter); "" without a console or
+  // once input has ended.
+  String GetInputChar(bool NoCursor = false);
+
   void Load(bool StartFullScreen = false);
 
   // The shown page, 0..19.
   Integer Page();
   void Page(Integer New_Page);
+  // Copies the cells of the rectangle the shown page's window covers from one page onto the same place
+  // on another; true when they were written.
+  bool PageCopy(Integer SourcePage, Integer DestPage);
 
   bool SetCursorPos(Integer X, Integer Y, const Variant& PageIndex = Missing);
   // The result is always false; the position comes back through X and Y.
   bool GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex = Missing);
+
+  // Shows Prompt, then reads a line with its own echo and Backspace editing until Enter or Tab, taking
+  // at most MaxLength characters (0: no limit; a negative length takes none). Returns the text typed, or what
+  // was typed before input ended.
+  String GetInputLine(const String& Prompt = String(), Long MaxLength = 0,
+                      const Variant& PageIndex = Missing);
 
   bool WriteText(String Text, const Variant& ForeColor = Missing, const Variant& BackColor = Missing,
                  bool KeepCursorOnCurrentLine = false, const Variant& PageIndex = Missing);

@@ -1,7 +1,12 @@
 // The public members: each enters through a guard that gives the platform its end-of-call signal when
 // the outermost call of the thread returns, so a frame is shown once per client call, never halfway.
+// Their forwarding is made from the member table of the automation interface, so a member declared in
+// the public header differently from the table does not compile.
 #include <kelvane/console.hpp>
 
+#include <utility>
+
+#include "component/member_table.hpp"
 #include "core/console_impl.hpp"
 #include "platform/console_platform.hpp"
 
@@ -32,105 +37,21 @@ Console::~Console() {
   impl_.reset();
 }
 
-String Console::Caption() {
-  CallGuard guard;
-  return impl_->Caption();
-}
-void Console::Caption(const String& New_Caption) {
-  CallGuard guard;
-  impl_->Caption(New_Caption);
-}
-bool Console::DrawBox(Integer X, Integer Y, Integer& Width, Integer& Height, Long ForeColor, Long BackColor,
-                      KSConsoleLineStyles LineStyle, bool DrawShadow, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->DrawBox(X, Y, Width, Height, ForeColor, BackColor, LineStyle, DrawShadow, PageIndex);
-}
-bool Console::DrawHLine(Integer X, Integer Y, Integer& Width, Long ForeColor, Long BackColor,
-                        KSConsoleLineStyles LineStyle, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->DrawHLine(X, Y, Width, ForeColor, BackColor, LineStyle, PageIndex);
-}
-bool Console::DrawVLine(Integer X, Integer Y, Integer& Height, Long ForeColor, Long BackColor,
-                        KSConsoleLineStyles LineStyle, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->DrawVLine(X, Y, Height, ForeColor, BackColor, LineStyle, PageIndex);
-}
-bool Console::SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->SetColor(ForeColor, BackColor, PageIndex);
-}
-bool Console::SetScreenData(String& Char, Long ForeColor, const Variant& BackColor, const Variant& X,
-                            const Variant& Y, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->SetScreenData(Char, ForeColor, BackColor, X, Y, PageIndex);
-}
+// Each member of the table, forwarded to the implementation behind the guard.
+#define KELVANE_FORWARD_MEMBER(slot, dispid, kind, Name, result, help_context, help, ...) \
+  component::CppResult<component::AutoType::result> Console::Name(                        \
+      KELVANE_EACH(KELVANE_DECLARE_PARAMETER, __VA_ARGS__)) {                             \
+    CallGuard guard;                                                                      \
+    return impl_->Name(KELVANE_EACH(KELVANE_FORWARD_PARAMETER, __VA_ARGS__));             \
+  }
+KELVANE_CONSOLE_MEMBERS(KELVANE_FORWARD_MEMBER)
+#undef KELVANE_FORWARD_MEMBER
+
+// The overload for a Char the caller does not want back: literals and the omitted case.
 bool Console::SetScreenData(const String& Char, Long ForeColor, const Variant& BackColor, const Variant& X,
                             const Variant& Y, const Variant& PageIndex) {
-  CallGuard guard;
   String copy = Char;
-  return impl_->SetScreenData(copy, ForeColor, BackColor, X, Y, PageIndex);
-}
-bool Console::GetScreenData(String& Char, Long& ForeColor, Long& BackColor, const Variant& X,
-                            const Variant& Y, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->GetScreenData(Char, ForeColor, BackColor, X, Y, PageIndex);
-}
-void Console::ToggleFullScreen() {
-  CallGuard guard;
-  impl_->ToggleFullScreen();
-}
-bool Console::ClearScreen(const Variant& ForeColor, const Variant& BackColor, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->ClearScreen(ForeColor, BackColor, PageIndex);
-}
-Integer Console::CursorSize() {
-  CallGuard guard;
-  return impl_->CursorSize();
-}
-void Console::CursorSize(Integer New_CursorSize) {
-  CallGuard guard;
-  impl_->CursorSize(New_CursorSize);
-}
-bool Console::CursorVisible() {
-  CallGuard guard;
-  return impl_->CursorVisible();
-}
-void Console::CursorVisible(bool New_CursorVisible) {
-  CallGuard guard;
-  impl_->CursorVisible(New_CursorVisible);
-}
-bool Console::GetWindowSize(Integer& Width, Integer& Height) {
-  CallGuard guard;
-  return impl_->GetWindowSize(Width, Height);
-}
-void Console::Load(bool StartFullScreen) {
-  CallGuard guard;
-  impl_->Load(StartFullScreen);
-}
-Integer Console::Page() {
-  CallGuard guard;
-  return impl_->Page();
-}
-void Console::Page(Integer New_Page) {
-  CallGuard guard;
-  impl_->Page(New_Page);
-}
-bool Console::SetCursorPos(Integer X, Integer Y, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->SetCursorPos(X, Y, PageIndex);
-}
-bool Console::GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->GetCursorPos(X, Y, PageIndex);
-}
-bool Console::WriteText(String Text, const Variant& ForeColor, const Variant& BackColor,
-                        bool KeepCursorOnCurrentLine, const Variant& PageIndex) {
-  CallGuard guard;
-  return impl_->WriteText(std::move(Text), ForeColor, BackColor, KeepCursorOnCurrentLine, PageIndex);
-}
-void Console::Unload() {
-  CallGuard guard;
-  impl_->Unload();
+  return SetScreenData(copy, ForeColor, BackColor, X, Y, PageIndex);
 }
 
 }  // namespace KelvaneConsole

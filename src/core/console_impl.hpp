@@ -1,13 +1,17 @@
 // The Console object's state and its private operations. Members of the one class are split into files
-// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/.
+// by subsystem: core/ (life, pages, cursor, caption), output/ (colours, cells, text), drawing/,
+// screenfile/, input/.
 #pragma once
 
 #include <kelvane/console.hpp>
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "core/cell_array.hpp"
 #include "core/errors.hpp"
 #include "core/geometry.hpp"
 #include "core/steps.hpp"
@@ -63,6 +67,8 @@ class Console::Impl {
                  KSConsoleLineStyles LineStyle, const Variant& PageIndex);
   bool DrawVLine(Integer X, Integer Y, Integer& Height, Long ForeColor, Long BackColor,
                  KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+  bool SaveScreen(const String& FileName, const Variant& PageIndex);
+  bool LoadScreen(const String& FileName, const Variant& PageIndex);
   bool SetColor(Long ForeColor, const Variant& BackColor, const Variant& PageIndex);
   bool SetScreenData(String& Char, Long ForeColor, const Variant& BackColor, const Variant& X,
                      const Variant& Y, const Variant& PageIndex);
@@ -75,11 +81,15 @@ class Console::Impl {
   bool CursorVisible();
   void CursorVisible(bool New_CursorVisible);
   bool GetWindowSize(Integer& Width, Integer& Height);
+  Integer GetInputKey(bool NoCursor);
+  String GetInputChar(bool NoCursor);
   void Load(bool StartFullScreen);
   Integer Page();
   void Page(Integer New_Page);
+  bool PageCopy(Integer SourcePage, Integer DestPage);
   bool SetCursorPos(Integer X, Integer Y, const Variant& PageIndex);
   bool GetCursorPos(Integer& X, Integer& Y, const Variant& PageIndex);
+  String GetInputLine(const String& Prompt, Long MaxLength, const Variant& PageIndex);
   bool WriteText(String Text, const Variant& ForeColor, const Variant& BackColor,
                  bool KeepCursorOnCurrentLine, const Variant& PageIndex);
   void Unload();
@@ -135,10 +145,24 @@ class Console::Impl {
   void Release();
   bool DrawLine(bool horizontal, Integer X, Integer Y, Integer& Length, Long ForeColor, Long BackColor,
                 KSConsoleLineStyles LineStyle, const Variant& PageIndex);
+  // Cells for the rectangle writes of lines, boxes and PageCopy, kept between calls: on a large window a
+  // fresh array costs an allocation and a clearing as large as the work itself. Each member is done
+  // with it before it calls another.
+  std::vector<plat::CharInfo> mCellScratch;
+  // The first `count` cells of the scratch, which only grows (a new cell is cleared once). Throws
+  // std::bad_alloc when it cannot grow that far, which fails the step as a refused transfer would.
+  std::span<plat::CharInfo> ScratchCells(std::size_t count) {
+    GrowCellArray(mCellScratch, count);
+    return std::span<plat::CharInfo>(mCellScratch.data(), count);
+  }
+
   // Raises 30059 from `source` unless (X, Y) lies in the page's window and the shape, `width` by
   // `height` (a line is 1 across), is at least one cell each way.
   void CheckDrawingStart(const SmallRect& window, Integer X, Integer Y, Integer width, Integer height,
                          const char* source);
+  // The page a screen file member works on: PageIndex converted (its conversion error reaching the
+  // caller) or the current page; 30053 from `source` outside 0..19.
+  Integer ScreenFilePage(const Variant& PageIndex, const char* source);
 };
 
 // zzzCoordToLong: a coordinate as one 32-bit value, X in bits 0..15 and Y in bits 16..31.

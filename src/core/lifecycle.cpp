@@ -21,6 +21,9 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
+// The longest path Windows accepts, terminator included.
+constexpr plat::Dword kLongestPath = 32768;
+
 }  // namespace
 
 Console::Impl::Impl() { mPageHandles.fill(kNoHandle); }
@@ -42,11 +45,17 @@ void Console::Impl::Raise(Long number, const char* source) {
 }
 
 String Console::Impl::zzzSystemDirectory() {
-  char buffer[256] = {};
-  plat::Dword n = Os().GetSystemDirectoryA(buffer, sizeof buffer);
-  if (n == 0) return String();
-  // A directory too long for the buffer reports the size it needs; take only what the buffer holds.
-  String directory(buffer, std::min<size_t>(n, sizeof buffer));
+  String directory(256, '\0');
+  plat::Dword n = Os().GetSystemDirectoryA(directory.data(), static_cast<plat::Dword>(directory.size()));
+  // A directory too long for the buffer is answered with the size it needs, terminator included, and
+  // nothing copied: read it again into a buffer of that size. Only a path a system can have is asked
+  // for, and a directory that grew in between counts as a failed query.
+  if (n >= directory.size() && n <= kLongestPath) {
+    directory.assign(n, '\0');
+    n = Os().GetSystemDirectoryA(directory.data(), n);
+  }
+  if (n == 0 || n >= directory.size()) return String();
+  directory.resize(n);
   directory.resize(std::min(directory.size(), directory.find('\0')));
   if (directory.empty() || directory.back() != kPathSeparator) directory += kPathSeparator;
   return directory;

@@ -6,17 +6,21 @@
 
 #include <kelvane/console.hpp>
 
+#include <new>
 #include <utility>
 
 namespace KelvaneConsole {
 
-// Runs one step; false when it failed (the failure is absorbed).
+// Runs one step; false when it failed (the failure is absorbed). Memory that cannot be had is such a
+// failure too: a member that reports through its result must not throw std::bad_alloc at its caller.
 template <class F>
 bool Step(F&& step) {
   try {
     std::forward<F>(step)();
     return true;
   } catch (const Error&) {
+    return false;
+  } catch (const std::bad_alloc&) {
     return false;
   }
 }

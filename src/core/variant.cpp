@@ -1,11 +1,13 @@
 // Variant::ToInteger and Variant::ToLong: the automation conversions to a 16-bit Integer and a 32-bit
 // Long, following the OLE Automation rules of VarI2FromR8, VarI4FromR8, VarI2FromStr and VarI4FromStr
 // (VarParseNumFromStr and VarNumFromParseNum with the standard parse flags) in the United States
-// English locale.
+// English locale. Variant::ToBoolean and Variant::ToString follow VariantChangeType to VT_BOOL and
+// VT_BSTR without flags, in the same locale.
 #include <kelvane/console.hpp>
 
 #include "core/errors.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -320,10 +322,81 @@ std::int64_t Convert(const Variant& variant, const Target& target) {
   FailTypeMismatch();
 }
 
+bool SameWordIgnoringCase(std::string_view text, std::string_view word) {
+  if (text.size() != word.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
+    if (c != word[i]) return false;
+  }
+  return true;
+}
+
+// VarBoolFromStr: the words, then any number at all; a number too large for a Double still is not zero.
+bool BooleanFromText(const String& text) {
+  const std::string_view words = std::string_view(text).substr(0, text.find('\0'));
+  if (SameWordIgnoringCase(words, "TRUE") || SameWordIgnoringCase(words, "#TRUE#")) return true;
+  if (SameWordIgnoringCase(words, "FALSE") || SameWordIgnoringCase(words, "#FALSE#")) return false;
+  const ParsedNumber number = NumberScanner(text).Parse();
+  // The significand has no leading zeros, so it is empty exactly when the number is zero.
+  return number.radix ? number.radix_too_big || number.radix_value != 0 : !number.significand.empty();
+}
+
+// VarBstrFromR8: 15 significant digits, the exponent form with at least two digits beyond them, and
+// the decimal point of the United States locale whatever the C locale is.
+String TextOfDouble(double value) {
+  if (value == 0) return "0";  // never "-0"
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+  if (error != std::errc()) return "0";  // cannot happen: 32 characters hold every double
+  String result(text, end);
+  for (char& c : result) {
+    if (c == 'e') c = 'E';
+  }
+  return result;
+}
+
 }  // namespace
 
 Integer Variant::ToInteger() const { return static_cast<Integer>(Convert(*this, kIntegerTarget)); }
 
 Long Variant::ToLong() const { return static_cast<Long>(Convert(*this, kLongTarget)); }
+
+bool Variant::ToBoolean() const {
+  switch (kind_) {
+    case Kind::Empty:
+      return false;
+    case Kind::Boolean:
+    case Kind::Integer:
+    case Kind::Long:
+      return int_ != 0;
+    case Kind::Double:
+      return double_ != 0;  // NaN included, as VarBoolFromR8 has it
+    case Kind::String:
+      return BooleanFromText(text_);
+    case Kind::Missing:
+    case Kind::Null:
+      break;
+  }
+  FailTypeMismatch();
+}
+
+String Variant::ToString() const {
+  switch (kind_) {
+    case Kind::Empty:
+      return String();
+    case Kind::Boolean:
+    case Kind::Integer:
+    case Kind::Long:
+      return std::to_string(int_);
+    case Kind::Double:
+      return TextOfDouble(double_);
+    case Kind::String:
+      return text_;
+    case Kind::Missing:
+    case Kind::Null:
+      break;
+  }
+  FailTypeMismatch();
+}
 
 }  // namespace KelvaneConsole

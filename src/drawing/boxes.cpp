@@ -1,5 +1,5 @@
 // DrawBox: the fill in one rectangle write, then shadow strips, edges and corners.
-#include <vector>
+#include <span>
 
 #include "core/console_impl.hpp"
 #include "drawing/line_styles.hpp"
@@ -25,12 +25,17 @@ bool Console::Impl::DrawBox(Integer X, Integer Y, Integer& Width, Integer& Heigh
   const Integer height = Height;
 
   // The fill. Its cell count is kept in 32 bits: on a large terminal a box can cover more than 32767
-  // cells, and it is drawn like any other.
+  // cells, and it is drawn like any other. Memory for it that cannot be had fails the fill as a refused
+  // write does: the result is false, and the shadow and the frame are still drawn.
   const bool keep = KeepsCharacters(LineStyle);
   const auto attribute = static_cast<Word>(zzzColorsToAttribute(ForeColor, BackColor));
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  std::vector<plat::CharInfo> cells(count, plat::CharInfo{' ', attribute});
-  const bool result = WriteCells(looked_up.handle, cells, Coord{X, Y}, Coord{width, height}, keep);
+  bool result = false;
+  Step([&] {
+    const std::span<plat::CharInfo> cells = ScratchCells(count);
+    FillCells(cells, plat::CharInfo{' ', attribute});
+    result = WriteCells(looked_up.handle, cells, Coord{X, Y}, Coord{width, height}, keep);
+  });
 
   const Variant on_page(page);
   const std::int32_t right = X + width;   // first column right of the box

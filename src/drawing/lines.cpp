@@ -1,5 +1,5 @@
 // DrawHLine and DrawVLine: one rectangle write per line (and one read when the characters are kept).
-#include <vector>
+#include <span>
 
 #include "core/console_impl.hpp"
 #include "drawing/line_styles.hpp"
@@ -35,9 +35,14 @@ bool Console::Impl::DrawLine(bool horizontal, Integer X, Integer Y, Integer& Len
   const LineStyleCharacters& style = CharactersOf(LineStyle);
   const std::uint8_t character = horizontal ? style.horizontal : style.vertical;
   const auto attribute = static_cast<Word>(zzzColorsToAttribute(ForeColor, BackColor));
-  std::vector<plat::CharInfo> cells(static_cast<size_t>(Length), plat::CharInfo{character, attribute});
   const Coord size = horizontal ? Coord{Length, 1} : Coord{1, Length};
-  return WriteCells(looked_up.handle, cells, Coord{X, Y}, size, character == 0);
+  bool result = false;
+  Step([&] {
+    const std::span<plat::CharInfo> cells = ScratchCells(static_cast<size_t>(Length));
+    FillCells(cells, plat::CharInfo{character, attribute});
+    result = WriteCells(looked_up.handle, cells, Coord{X, Y}, size, character == 0);
+  });
+  return result;
 }
 
 }  // namespace KelvaneConsole

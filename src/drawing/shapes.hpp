@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "core/console_impl.hpp"
 
@@ -16,11 +16,15 @@ inline void ClipToFarEdge(std::int32_t start, Integer& length, std::int32_t far_
   if (start + length - 1 > far_edge) length = static_cast<Integer>(far_edge - start + 1);
 }
 
+// Every cell of `cells` becomes `cell`, by memory copies: a plain loop over 4-byte cells goes a cell at a
+// time, several times slower.
+void FillCells(std::span<plat::CharInfo> cells, plat::CharInfo cell) noexcept;
+
 // Writes `cells` (size.X by size.Y, row after row) over the rectangle whose top-left cell is `at`, in one
 // rectangle write. With `keep_characters` the cells there are read first and their character bytes
 // replace those of `cells`; when that read fails nothing is written, as the write would wipe the text it
-// should keep. True when the write was made and succeeded.
-bool WriteCells(Handle handle, std::vector<plat::CharInfo>& cells, Coord at, Coord size,
-                bool keep_characters);
+// should keep. True when the write was made and succeeded. Throws std::bad_alloc when there is no memory
+// for the cells read.
+bool WriteCells(Handle handle, std::span<plat::CharInfo> cells, Coord at, Coord size, bool keep_characters);
 
 }  // namespace KelvaneConsole

@@ -22,6 +22,10 @@ int Channel(Long color, int shift) {
 Long PaletteColor(int index) noexcept { return kPalette[static_cast<size_t>(index & 15)]; }
 
 Integer zzzNearestColorIndex(Long Color) noexcept {
+  // A palette colour itself, as most are given, is its own nearest: the palette's sixteen differ, so
+  // no tie can arise.
+  for (int i = 0; i < 16; ++i)
+    if (kPalette[static_cast<size_t>(i)] == Color) return static_cast<Integer>(i);
   int best = 0;
   int best_distance = 1 << 30;
   for (int i = 0; i < 16; ++i) {

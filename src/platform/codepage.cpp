@@ -165,9 +165,12 @@ void AppendUtf8(std::string& out, char32_t code_point) {
 char32_t Cp437Glyph(unsigned char byte) { return kGlyphs[byte]; }
 
 std::string AnsiFromUtf8(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
+  // ASCII, as most text is, is its own bytes: taken whole up to the first byte that is not.
   std::size_t position = 0;
+  while (position < utf8.size() && static_cast<unsigned char>(utf8[position]) < 0x80) ++position;
+  std::string out(utf8.substr(0, position));
+  if (position == utf8.size()) return out;
+  out.reserve(utf8.size());
   while (position < utf8.size()) {
     const auto byte = static_cast<unsigned char>(utf8[position]);
     if (byte < 0x80) {
@@ -200,7 +203,8 @@ std::size_t Utf8CharacterCount(std::string_view utf8) {
   std::size_t count = 0;
   std::size_t position = 0;
   while (position < utf8.size()) {
-    position += DecodeFirst(utf8.substr(position)).length;
+    position +=
+        static_cast<unsigned char>(utf8[position]) < 0x80 ? 1 : DecodeFirst(utf8.substr(position)).length;
     ++count;
   }
   return count;

@@ -191,6 +191,9 @@ class ConsolePlatform {
 // The process's console platform. Tests install their own; otherwise the default of the build platform
 // is created on first use.
 ConsolePlatform& Platform();
+// The system's own console, created on first use and kept for the life of the process: the terminal
+// layer's on POSIX, the real console on Windows.
+ConsolePlatform& SystemPlatform();
 void InstallPlatform(ConsolePlatform* platform);  // nullptr returns to the default
 
 }  // namespace kelvane::platform

@@ -175,7 +175,7 @@ KeyStroke KeyStrokeForCharacter(unsigned char byte) {
   }
   if (byte >= 1 && byte <= 26) return {static_cast<Word>('A' + byte - 1), byte, kLeftCtrlPressed};
   if (byte == 0x7F) return {kVkBack, 0x7F, kLeftCtrlPressed};
-  return {0, byte, 0};
+  return {kVkPacket, byte, 0};
 }
 
 std::vector<KeyStroke> ParseSendKeys(const std::string& keys) {

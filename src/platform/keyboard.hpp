@@ -28,6 +28,9 @@ inline constexpr Word kVkDown = 0x28;
 inline constexpr Word kVkInsert = 0x2D;
 inline constexpr Word kVkDelete = 0x2E;
 inline constexpr Word kVkF1 = 0x70;
+// A character that comes without a key of its own (typed through an input method, or sent as a
+// character): its key event has this code, never 0, which is no key at all.
+inline constexpr Word kVkPacket = 0xE7;
 
 struct KeyStroke {
   Word virtual_key = 0;
@@ -47,8 +50,7 @@ std::vector<InputRecord> KeystrokeRecords(const KeyStroke& stroke);
 
 // The keystroke that types `byte` on a US keyboard: letters, digits and punctuation with Shift where
 // needed, Enter for CR, Ctrl+Enter for LF, Tab, Backspace, Escape, Ctrl+Space for NUL, Ctrl+letter for
-// 1..26, Ctrl+Backspace for DEL. A byte without a key of its own comes as a key event with no virtual
-// key and that character.
+// 1..26, Ctrl+Backspace for DEL. A byte without a key of its own comes as VK_PACKET with that character.
 KeyStroke KeyStrokeForCharacter(unsigned char byte);
 
 // The SendKeys notation: + Shift, ^ Ctrl, % Alt for the next key, ~ Enter, {NAME} for named keys

@@ -14,6 +14,16 @@ namespace {
 using LifecycleTest = ConsoleTest;
 using platform::testing::FramesTo;
 
+// The help file named by the error of a second Load.
+std::string HelpFileOf(Console& loaded) {
+  try {
+    loaded.Load();
+  } catch (const Error& e) {
+    return e.HelpFile();
+  }
+  return "no error";
+}
+
 TEST_F(LifecycleTest, ASecondLoadRaises30057WithTheHelpFileBesideTheSystemFolder) {
   Console c;
   emulated_.SetSystemDirectory("/opt/kelvane/share/");  // one separator, not two
@@ -24,11 +34,26 @@ TEST_F(LifecycleTest, ASecondLoadRaises30057WithTheHelpFileBesideTheSystemFolder
             "(application).");
   EXPECT_EQ(c.Page(), 4);
   emulated_.FailCall(Op::GetSystemDirectoryA, 1);
-  try {
-    c.Load();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.HelpFile(), "KelvaneSG3.chm");
+  EXPECT_EQ(HelpFileOf(c), "KelvaneSG3.chm");
+}
+
+// The first query has room for 255 characters and the terminator; a longer directory is read again with
+// the room it asks for, never taken as an empty one ("/KelvaneSG3.chm"). A failing second query, or a
+// size no path has, is a failed query.
+TEST_F(LifecycleTest, HelpFilePathOfADirectoryLongerThanTheFirstBuffer) {
+  Console c;
+  c.Load();
+  for (size_t length : {254, 255, 256, 300, 4000}) {
+    const std::string directory = "/" + std::string(length - 1, 'd');
+    emulated_.SetSystemDirectory(directory);
+    emulated_.ResetCallCounts();
+    EXPECT_EQ(HelpFileOf(c), directory + "/KelvaneSG3.chm") << length;
+    EXPECT_EQ(emulated_.CallCount(Op::GetSystemDirectoryA), length < 256 ? 1 : 2) << length;
   }
+  emulated_.FailCall(Op::GetSystemDirectoryA, 2);
+  EXPECT_EQ(HelpFileOf(c), "KelvaneSG3.chm");
+  emulated_.SetSystemDirectory("/" + std::string(32767, 'd'));
+  EXPECT_EQ(HelpFileOf(c), "KelvaneSG3.chm");
 }
 
 TEST_F(LifecycleTest, UnloadReleasesEverythingAndLoadStartsAfresh) {
@@ -84,10 +109,13 @@ TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
   // The temporary title never shows: a frame is presented only as the outermost call ends.
   EXPECT_FALSE(titles.empty());
   for (const auto& title : titles) EXPECT_EQ(title.find("KSC"), std::string::npos);
-  // A failed activation still sends the keys, to whichever window has the focus: here, the console.
+  // A refused activation is absorbed: the keys still go, to whichever window is in front, which is
+  // not the console, so the mode stays.
   emulated_.FailCall(Op::AppActivate, 1);
   c.ToggleFullScreen();
-  EXPECT_TRUE(emulated_.FullScreen());
+  EXPECT_FALSE(emulated_.FullScreen());
+  EXPECT_EQ(emulated_.CallCount(Op::SendKeys), 3);
+  EXPECT_EQ(c.Caption(), "My program");
   c.Unload();
   emulated_.SetPresenter(nullptr);
 }

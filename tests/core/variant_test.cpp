@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -109,6 +110,73 @@ TEST(VariantConversion, TextThatIsNotANumberIsATypeMismatch) {
   // Only ASCII digits and spaces count, as in Wine.
   ExpectMismatches(
       {"\xD9\xA1", "\xEF\xBC\x91", "\xC2\xBD", "\xE3\x80\x80\x35", "5\xE3\x80\x80", "\xC2\xA1\x35"});
+}
+
+// An unsigned value up to 0xFFFFFFFF keeps its 32 bits as a Long, whatever the width of its type (the
+// colours a C++ client writes as 0xFF0000FF); beyond 32 bits it is a Double. The fuzz target checks the
+// rule for 64-bit values; here each type's constructor.
+TEST(VariantConversion, UnsignedValuesOfEachWidth) {
+  const std::pair<Variant, std::int64_t> longs[] = {{std::uint8_t{200}, 200},
+                                                    {std::uint16_t{65535}, 65535},
+                                                    {std::uint32_t{0x80000000}, INT32_MIN},
+                                                    {0xFF0000FFu, -16776961},
+                                                    {0xFFFFFFFFul, -1},
+                                                    {0xFFFFFFFEull, -2},
+                                                    {std::uint64_t{0xFFFF8000}, -32768}};
+  for (const auto& [value, bits] : longs) {
+    EXPECT_EQ(value.GetKind(), Variant::Kind::Long) << bits;
+    EXPECT_EQ(Outcome(value, false), bits);
+  }
+  EXPECT_EQ(Variant(std::uint64_t{0x100000000}).GetKind(), Variant::Kind::Double);
+  EXPECT_EQ(Variant(std::uint64_t{0x100000000}).DoubleValue(), 4294967296.0);
+}
+
+// VariantChangeType to VT_BOOL: a number is True unless zero; text is the words (any case, or between
+// #s) or any number; anything else is error 13.
+TEST(VariantConversion, ToBoolean) {
+  const auto outcome = [](const Variant& value) {
+    try {
+      return value.ToBoolean() ? 1 : 0;
+    } catch (const Error& e) {
+      return -e.Number();
+    }
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const Variant& v :
+       {Variant(true), Variant(Integer{-5}), Variant(1e-300), Variant(nan), Variant("tRuE"),
+        Variant("#TRUE#"), Variant("0.4"), Variant("&H100000000"), Variant("1e99999")})
+    EXPECT_EQ(outcome(v), 1) << v.StringValue();
+  for (const Variant& v : {Variant::Empty(), Variant(false), Variant(Integer{0}), Variant(-0.0),
+                           Variant("FALSE"), Variant("#false#"), Variant(" -0.000 "), Variant("&H0"),
+                           Variant("0e99999"), Variant(String("false\0junk"sv))})
+    EXPECT_EQ(outcome(v), 0) << v.StringValue();
+  for (const Variant& v :
+       {Variant(" True"), Variant("Tru"), Variant("yes"), Variant(""), Variant::Null(), Missing})
+    EXPECT_EQ(outcome(v), -13) << v.StringValue();
+}
+
+// VariantChangeType to VT_BSTR without flags: a Boolean is a number, a Double has 15 significant digits.
+TEST(VariantConversion, ToString) {
+  const std::pair<Variant, std::string> cases[] = {{Variant::Empty(), ""},
+                                                   {true, "-1"},
+                                                   {false, "0"},
+                                                   {Long{INT32_MIN}, "-2147483648"},
+                                                   {0xFFFFFFFFu, "-1"},
+                                                   {-0.0, "0"},
+                                                   {1.0 / 3, "0.333333333333333"},
+                                                   {123456789012345.0, "123456789012345"},
+                                                   {1e15, "1E+15"},
+                                                   {-2.5e-5, "-2.5E-05"},
+                                                   {1e-300, "1E-300"},
+                                                   {"é text", "é text"}};
+  for (const auto& [value, expected] : cases) EXPECT_EQ(value.ToString(), expected);
+  for (const Variant& value : {Variant::Null(), Missing}) {
+    try {
+      ADD_FAILURE() << value.ToString();
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), 13);
+    }
+  }
 }
 
 }  // namespace

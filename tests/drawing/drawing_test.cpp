@@ -125,5 +125,28 @@ TEST_F(DrawingRefused, TheResultWhenThePlatformRefusesAPart) {
                   "e└────┘lmnop .######ss...", "fghijklmnopq .......ss..."}));
 }
 
+// A full window of a huge console needs hundreds of megabytes for the fill. When they cannot be had, the
+// fill fails as a refused write does, and the cells a colour-only box keeps as a refused read does.
+TEST_F(DrawingRefused, MemoryThatCannotBeHadFailsTheFillAlone) {
+  const std::pair<int, Op> styles[] = {{2, Op::WriteConsoleOutputA}, {0, Op::ReadConsoleOutputA}};
+  Rows limited[2];
+  {
+    const CellArrayLimit limit(23);  // the fill is 24 cells; every edge and strip fits
+    for (int i = 0; i < 2; ++i) {
+      Integer width = 6, height = 4;
+      PaintPattern(Shown());
+      EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(styles[i].first), true));
+      limited[i] = Screen(Shown());
+    }
+  }
+  for (int i = 0; i < 2; ++i) {
+    Integer width = 6, height = 4;
+    PaintPattern(Shown());
+    emulated_.FailCall(styles[i].second, 1);
+    EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(styles[i].first), true));
+    EXPECT_EQ(Screen(Shown()), limited[i]) << styles[i].first;
+  }
+}
+
 }  // namespace
 }  // namespace kelvane::testing

@@ -98,5 +98,16 @@ TEST_F(TextTest, OnTheBottomRowTheColouringDependsOnWhereTheTextEnds) {
   EXPECT_EQ(Cell(Shown(), 20, 3).Attributes, 0x1F);
 }
 
+// A C++ client writes colours as unsigned literals; the high byte is ignored, whatever the literal's type.
+TEST_F(TextTest, ColoursGivenAsUnsignedLiteralsWithTheHighByteSet) {
+  EXPECT_TRUE(console_.ClearScreen(0xFF0000FF, 0xFF800000));
+  EXPECT_EQ(CurrentAttribute(Shown()), 0x1C);
+  EXPECT_TRUE(console_.WriteText("x", 0xFFFFFF00, Variant(), true));
+  EXPECT_TRUE(console_.WriteText("y", 0x80FFFFFFul, 0xFF008000ull, true));
+  EXPECT_TRUE(console_.WriteText("z", static_cast<unsigned short>(0xFF00), 0xFFFFFFFFu, true));
+  const int expected[] = {0x1B, 0x2F, 0xFA, 0x1C};
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(Cell(Shown(), x, 0).Attributes, expected[x]) << x;
+}
+
 }  // namespace
 }  // namespace kelvane::testing

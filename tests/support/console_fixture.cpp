@@ -27,7 +27,7 @@ Handle ConsoleTest::PageBuffer(Console& console, Integer page) {
   return handle;
 }
 
-Rows ConsoleTest::Screen(Handle buffer, int first, int count) const {
+Rows ConsoleTest::Screen(Handle buffer, int first, int count, bool hex) const {
   static constexpr std::pair<platform::Word, char> kLetters[] = {
       {0x07, '.'}, {0x1F, '#'}, {0x08, 's'}, {0x4E, 'r'}};
   const auto info = emulated_.BufferInfo(buffer);
@@ -40,12 +40,22 @@ Rows ConsoleTest::Screen(Handle buffer, int first, int count) const {
     for (int x = w.Left; x <= w.Right; ++x) {
       const auto& cell = cells[static_cast<size_t>(w.Top + first + static_cast<int>(r)) * info->dwSize.X + x];
       text += platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
-      colours += '?';
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      colours += hex ? std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]} : "?";
       for (const auto& [attribute, letter] : kLetters)
-        colours.back() = cell.Attributes == attribute ? letter : colours.back();
+        if (!hex && cell.Attributes == attribute) colours.back() = letter;
     }
     rows[r] = text + " " + colours;
   }
+  return rows;
+}
+
+Rows ConsoleTest::Part(Handle buffer, int first, int count, bool text) const {
+  Rows rows = Screen(buffer, first, count, true);
+  const SmallRect w = emulated_.BufferInfo(buffer)->srWindow;
+  const size_t colours = 2 * static_cast<size_t>(w.Right - w.Left + 1);
+  for (std::string& row : rows)
+    row = text ? row.substr(0, row.size() - colours - 1) : row.substr(row.size() - colours);
   return rows;
 }
 

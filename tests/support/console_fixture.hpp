@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cell_array.hpp"
 #include "platform/emulated/emulated_console.hpp"
 
 namespace kelvane::testing {
@@ -27,8 +28,14 @@ using platform::SmallRect;
 using Rows = std::vector<std::string>;
 
 // Colours by name, as RGB values (red in the low byte).
-inline constexpr Long kDarkBlue = 0x800000, kDarkGreen = 0x008000, kDarkRed = 0x000080, kYellow = 0x00FFFF,
-                      kWhite = 0xFFFFFF;
+inline constexpr Long kBlack = 0, kDarkBlue = 0x800000, kDarkGreen = 0x008000, kDarkRed = 0x000080,
+                      kRed = 0x0000FF, kYellow = 0x00FFFF, kWhite = 0xFFFFFF;
+
+inline std::string Repeat(const std::string& text, int times) {
+  std::string all;
+  while (times-- > 0) all += text;
+  return all;
+}
 
 inline KSConsoleLineStyles Style(int value) { return static_cast<KSConsoleLineStyles>(value); }
 
@@ -46,6 +53,15 @@ std::string ErrorOf(F&& call) {
   return "no error";
 }
 
+// Memory for cell arrays of more than `cells` cells cannot be had while this lives.
+class CellArrayLimit {
+ public:
+  explicit CellArrayLimit(size_t cells) { KelvaneConsole::LimitCellArraysForTesting(cells); }
+  ~CellArrayLimit() { KelvaneConsole::LimitCellArraysForTesting(SIZE_MAX); }
+  CellArrayLimit(const CellArrayLimit&) = delete;
+  CellArrayLimit& operator=(const CellArrayLimit&) = delete;
+};
+
 class ConsoleTest : public ::testing::Test {
  protected:
   // A console of `columns` x `rows`, installed as the process's platform for the test.
@@ -58,8 +74,17 @@ class ConsoleTest : public ::testing::Test {
   // Rows of a buffer's window from `first` for `count` rows, each its characters as code page 437
   // glyphs (UTF-8), a space, then a letter a cell for its attribute: '.' light grey on black (07), '#'
   // white on dark blue (1F), 's' the shadow's dark grey on black (08), 'r' yellow on dark red (4E), '?'
-  // any other.
-  Rows Screen(Handle buffer, int first = 0, int count = -1) const;
+  // any other; or, with `hex`, two hex digits a cell for its attribute.
+  Rows Screen(Handle buffer, int first = 0, int count = -1, bool hex = false) const;
+  // The same rows' text alone, or their attributes alone as two hex digits a cell.
+  Rows Text(Handle buffer, int first = 0, int count = -1) const { return Part(buffer, first, count, true); }
+  Rows Attributes(Handle buffer, int first = 0, int count = -1) const {
+    return Part(buffer, first, count, false);
+  }
+  void ExpectScreen(Handle buffer, const Rows& text, const Rows& attributes) const {
+    EXPECT_EQ(Text(buffer), text);
+    EXPECT_EQ(Attributes(buffer), attributes);
+  }
   // One cell of a buffer (buffer coordinates).
   platform::CharInfo Cell(Handle buffer, int x, int y) const;
   Coord CursorOf(Handle buffer) const { return emulated_.BufferInfo(buffer)->dwCursorPosition; }
@@ -71,6 +96,9 @@ class ConsoleTest : public ::testing::Test {
   void PaintPattern(Handle buffer);
 
   EmulatedConsole emulated_;
+
+ private:
+  Rows Part(Handle buffer, int first, int count, bool text) const;
 };
 
 // A loaded console.
@@ -78,6 +106,13 @@ class LoadedTest : public ConsoleTest {
  protected:
   explicit LoadedTest(short columns = 80, short rows = 25) : ConsoleTest(columns, rows) { console_.Load(); }
   Console console_;
+};
+
+// A loaded 20 x 5 console cleared white on dark blue.
+class SmallConsoleTest : public LoadedTest {
+ protected:
+  inline static const std::string kBlankRow = std::string(20, ' ');
+  SmallConsoleTest() : LoadedTest(20, 5) { console_.ClearScreen(kWhite, kDarkBlue); }
 };
 
 }  // namespace kelvane::testing

@@ -1,9 +1,9 @@
 // The emulated console's state behind its lock, shared by the files that implement its operations.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,10 +41,15 @@ class FaultInjector {
  public:
   void Add(Op op, int nth, Dword error, bool every);
   void Clear();
-  // Counts a call of `op`; the error it must fail with, if one is due.
-  std::optional<Dword> Due(Op op);
+  // Counts a call of `op`; the error it must fail with, if one is due. Every operation asks, and
+  // almost always none is injected.
+  std::optional<Dword> Due(Op op) {
+    if (failures_[static_cast<size_t>(op)].empty()) return std::nullopt;
+    return Countdown(op);
+  }
 
  private:
+  std::optional<Dword> Countdown(Op op);
   struct Failure {
     int countdown;  // calls to let through before failing
     Dword error;
@@ -60,7 +65,7 @@ struct ConsoleState {
 
   // Configuration and test controls.
   Coord console_size{80, 25};
-  std::function<Coord()> size_provider;
+  std::function<std::optional<Coord>()> size_provider;
   std::string system_directory = KELVANE_DATA_DIR;
   std::optional<SystemTime> fixed_time;
   Presenter* presenter = nullptr;
@@ -74,17 +79,26 @@ struct ConsoleState {
   // The console itself.
   bool allocated = false;
   Coord display_size{80, 25};  // the console window AllocConsole opened: no window can be larger
-  std::map<Handle, HandleEntry> handles;
+  // The open handles by value, in one block: every operation looks one up, and a short binary search
+  // in memory already cached beats a walk over tree nodes.
+  std::vector<std::pair<Handle, HandleEntry>> handles;
   std::vector<std::shared_ptr<ScreenBuffer>> buffers;  // in creation order
   std::shared_ptr<ScreenBuffer> active;
   InputQueue input;
   std::string title;
   bool full_screen = false;
+  bool in_front = false;  // the console's window is the one keys sent by SendKeys reach
   FrameTracker changes;
 
+  // Where `handle` is, or would go, in `handles`.
+  static bool Before(const std::pair<Handle, HandleEntry>& slot, Handle value) { return slot.first < value; }
+  auto HandleSlot(Handle handle) { return std::lower_bound(handles.begin(), handles.end(), handle, Before); }
+  auto HandleSlot(Handle handle) const {
+    return std::lower_bound(handles.begin(), handles.end(), handle, Before);
+  }
   const HandleEntry* Find(Handle handle) const {
-    auto it = handles.find(handle);
-    return it == handles.end() ? nullptr : &it->second;
+    auto it = HandleSlot(handle);
+    return it != handles.end() && it->first == handle ? &it->second : nullptr;
   }
   bool IsInput(Handle handle) const {
     const HandleEntry* entry = Find(handle);
@@ -95,7 +109,9 @@ struct ConsoleState {
     const HandleEntry* entry = Find(handle);
     return entry && !entry->input ? entry->buffer.get() : nullptr;
   }
-  ConsoleFrame Frame() const { return changes.Frame(active.get(), title, full_screen, input.mode); }
+  void FillFrame(ConsoleFrame& frame) const {
+    changes.Fill(frame, active.get(), title, full_screen, input.mode);
+  }
 };
 
 }  // namespace kelvane::platform::emulated

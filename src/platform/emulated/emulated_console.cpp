@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/emulated/cell_runs.hpp"
 #include "platform/emulated/console_state.hpp"
 #include "platform/emulated/text_writer.hpp"
 #include "platform/keyboard.hpp"
@@ -29,6 +30,19 @@ constexpr size_t kMaxTitleBytes = 65535;
 // A read of more characters than this is refused at once, as the console refuses a buffer it cannot
 // take (a negative length passed through a signed type lands here).
 constexpr Dword kMaxReadLength = 0x7FFFFFFF;
+
+// The rows of rectangle `r` from `from` to `to` (each the rectangle's first cell, rows `*_stride` cells
+// apart), every cell masked by `keep`. Rows that follow each other in both (a rectangle as wide as the
+// buffer and the array) are one run.
+void TransferRows(CharInfo* to, size_t to_stride, const CharInfo* from, size_t from_stride,
+                  const SmallRect& r, std::uint32_t keep) {
+  const auto width = static_cast<size_t>(emulated::Width(r));
+  const auto rows = static_cast<size_t>(emulated::Height(r));
+  if (width == to_stride && width == from_stride)
+    return emulated::TransformCells(to, from, width * rows, keep, 0);
+  for (size_t row = 0; row < rows; ++row)
+    emulated::TransformCells(to + row * to_stride, from + row * from_stride, width, keep, 0);
+}
 
 }  // namespace
 
@@ -58,10 +72,10 @@ EmulatedConsole::Opened EmulatedConsole::Open(Op op, Needs needs, Handle handle)
 }
 
 ScreenBuffer* EmulatedConsole::Output(Handle handle, Dword access) {
-  ScreenBuffer* buffer = state_->BufferOf(handle);
-  if (!buffer) return Fail(kErrorInvalidHandle), nullptr;
-  if ((state_->Find(handle)->access & access) != access) return Fail(kErrorAccessDenied), nullptr;
-  return buffer;
+  const emulated::HandleEntry* entry = state_->Find(handle);
+  if (!entry || entry->input || !entry->buffer) return Fail(kErrorInvalidHandle), nullptr;
+  if ((entry->access & access) != access) return Fail(kErrorAccessDenied), nullptr;
+  return entry->buffer.get();
 }
 
 emulated::FrameTracker& EmulatedConsole::Track() {
@@ -103,7 +117,8 @@ Handle EmulatedConsole::NewHandle(bool input, std::shared_ptr<ScreenBuffer> buff
   Handle handle = state_->next_handle;
   state_->next_handle += 4;
   if (buffer) ++buffer->open_handles;
-  state_->handles.emplace(handle, emulated::HandleEntry{input, std::move(buffer), access});
+  state_->handles.emplace(state_->HandleSlot(handle), handle,
+                          emulated::HandleEntry{input, std::move(buffer), access});
   return handle;
 }
 
@@ -127,21 +142,31 @@ void EmulatedConsole::Present() noexcept {
   // Frames are taken and shown under present_mutex_, which is taken before the console's lock, so two
   // threads never show their frames out of order; the console stays usable while a frame is drawn.
   std::lock_guard presenting(present_mutex_);
-  std::unique_lock lock(mutex_);
-  auto& s = *state_;
-  if (!s.changes.Any()) return;
-  Presenter* presenter = s.presenter;
-  ConsoleFrame frame;
-  try {
-    if (presenter) frame = s.Frame();
-  } catch (...) {
-    // No memory for the frame: the changes wait for the next one, shown whole.
-    s.changes.MarkRepaint();
-    return;
+  // A presenter that lost its screen while showing a frame asks for the whole window at once; once is
+  // enough, so a presenter that keeps asking cannot hold the caller here.
+  for (int round = 0; round < 2; ++round) {
+    std::unique_lock lock(mutex_);
+    auto& s = *state_;
+    if (repaint_requested_.exchange(false, std::memory_order_acq_rel) && s.allocated) s.changes.MarkRepaint();
+    if (!s.changes.Any()) return;
+    Presenter* presenter = s.presenter;
+    ConsoleFrame& frame = frame_;
+    try {
+      if (presenter) s.FillFrame(frame);
+    } catch (...) {
+      // No memory for the frame: the changes wait for the next one, shown whole.
+      s.changes.MarkRepaint();
+      return;
+    }
+    s.changes.Clear();
+    lock.unlock();
+    if (presenter) presenter->Present(frame);
   }
-  s.changes.Clear();
-  lock.unlock();
-  if (presenter) presenter->Present(frame);
+}
+
+void EmulatedConsole::RequestRepaint() noexcept {
+  repaint_requested_.store(true, std::memory_order_release);
+  changes_pending_.store(true, std::memory_order_release);
 }
 
 void EmulatedConsole::EndOfCall() noexcept {
@@ -158,7 +183,9 @@ Bool EmulatedConsole::AllocConsole() {
   if (!call) return 0;
   auto& s = *state_;
   if (s.allocated) return Fail(kErrorAccessDenied);
-  Coord size = s.size_provider ? s.size_provider() : s.console_size;
+  std::optional<Coord> provided = s.size_provider ? s.size_provider() : s.console_size;
+  if (!provided) return Fail(kErrorInvalidHandle);
+  Coord size = *provided;
   size.X = std::max<Short>(size.X, 1);
   size.Y = std::max<Short>(size.Y, 1);
   s.allocated = true;
@@ -166,6 +193,7 @@ Bool EmulatedConsole::AllocConsole() {
   s.input.Reset();
   s.title = "KelvaneConsole";
   s.full_screen = false;
+  s.in_front = true;  // a new console window opens in front
   auto buffer = std::make_shared<ScreenBuffer>(
       size, SmallRect{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)}, Word{0x07});
   s.buffers.push_back(buffer);
@@ -179,6 +207,25 @@ Bool EmulatedConsole::AllocConsole() {
   Track().MarkTitle();
   Track().MarkInputMode();
   return 1;
+}
+
+bool EmulatedConsole::ResizeConsole(Coord size) {
+  std::lock_guard lock(mutex_);
+  auto& s = *state_;
+  if (!s.allocated || size.X < 1 || size.Y < 1) return false;
+  s.display_size = size;
+  for (const auto& buffer : s.buffers) {
+    buffer->Resize(size, SmallRect{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)});
+  }
+  Track().MarkRepaint();
+  Track().MarkCursor();
+  if (s.input.mode & kEnableWindowInput) {
+    InputRecord event;
+    event.EventType = kWindowBufferSizeEvent;
+    s.input.Write({event});
+    input_ready_.notify_all();
+  }
+  return true;
 }
 
 Bool EmulatedConsole::FreeConsole() {
@@ -198,6 +245,10 @@ Bool EmulatedConsole::FreeConsole() {
     Track().MarkRepaint();
   }
   input_ready_.notify_all();
+  // A read asking the key source for a key is woken too, and finds the console gone.
+  KeySource* source = state_->asking_key_source ? state_->key_source : nullptr;
+  call.lock.unlock();
+  if (source) source->Wake();
   return 1;
 }
 
@@ -220,8 +271,8 @@ Handle EmulatedConsole::GetStdHandle(Dword nStdHandle) {
 Bool EmulatedConsole::CloseHandle(Handle handle) {
   auto call = Open(Op::CloseHandle);
   if (!call) return 0;
-  auto it = state_->handles.find(handle);
-  if (it == state_->handles.end()) return Fail(kErrorInvalidHandle);
+  auto it = state_->HandleSlot(handle);
+  if (it == state_->handles.end() || it->first != handle) return Fail(kErrorInvalidHandle);
   auto buffer = it->second.buffer;
   state_->handles.erase(it);
   if (buffer) {
@@ -303,13 +354,10 @@ Bool EmulatedConsole::ReadConsoleOutputA(Handle hConsoleOutput, CharInfo* lpBuff
   if (!buffer) return failed(GetLastError());
   const SmallRect r = transfer.ClippedTo(buffer->size);
   if (emulated::IsEmpty(r)) return failed(kErrorInvalidParameter);
-  for (int y = r.Top; y <= r.Bottom; ++y) {
-    for (int x = r.Left; x <= r.Right; ++x) {
-      const CharInfo& cell = buffer->At(x, y);
-      // The character byte comes back zero-extended: the high byte of the field is 0.
-      lpBuffer[transfer.ArrayIndex(x, y)] = CharInfo{static_cast<Word>(cell.Char & 0xFF), cell.Attributes};
-    }
-  }
+  // The character byte comes back zero-extended: the high byte of the field is 0.
+  constexpr std::uint32_t kKeep = emulated::CellBits(CharInfo{0xFF, 0xFFFF});
+  TransferRows(lpBuffer + transfer.ArrayIndex(r.Left, r.Top), static_cast<size_t>(dwBufferSize.X),
+               &buffer->At(r.Left, r.Top), static_cast<size_t>(buffer->size.X), r, kKeep);
   *lpReadRegion = r;
   return 1;
 }
@@ -332,13 +380,9 @@ Bool EmulatedConsole::WriteConsoleOutputA(Handle hConsoleOutput, const CharInfo*
     *lpWriteRegion = transfer.region;
     return 1;
   }
-  for (int y = r.Top; y <= r.Bottom; ++y) {
-    for (int x = r.Left; x <= r.Right; ++x) {
-      const CharInfo& source = lpBuffer[transfer.ArrayIndex(x, y)];
-      buffer->At(x, y) = CharInfo{static_cast<Word>(source.Char & 0xFF),
-                                  static_cast<Word>(source.Attributes & emulated::kStoredCellAttributeBits)};
-    }
-  }
+  constexpr std::uint32_t kKeep = emulated::CellBits(CharInfo{0xFF, emulated::kStoredCellAttributeBits});
+  TransferRows(&buffer->At(r.Left, r.Top), static_cast<size_t>(buffer->size.X),
+               lpBuffer + transfer.ArrayIndex(r.Left, r.Top), static_cast<size_t>(dwBufferSize.X), r, kKeep);
   MarkCells(*buffer, r.Left, r.Top, r.Right, r.Bottom);
   *lpWriteRegion = r;
   return 1;
@@ -351,10 +395,16 @@ Bool EmulatedConsole::Fill(Op op, Handle handle, Word CharInfo::*field, Word val
   if (!written) return Fail(emulated::kErrorInvalidAccess);
   ScreenBuffer& b = *call.buffer;
   const Dword count = emulated::FillSpan(b.size, start, length);
-  const size_t first = static_cast<size_t>(start.Y) * b.size.X + start.X;
-  for (Dword i = 0; i < count; ++i) b.cells[first + i].*field = value;
-  MarkRun(b, first, count);
   *written = count;
+  if (count == 0) return 1;  // a start outside the buffer: nothing, and no index into it
+  const size_t first = static_cast<size_t>(start.Y) * b.size.X + start.X;
+  // One field of each cell: the other is kept.
+  const bool character = field == &CharInfo::Char;
+  const std::uint32_t keep = emulated::CellBits(character ? CharInfo{0, 0xFFFF} : CharInfo{0xFFFF, 0});
+  const std::uint32_t put = emulated::CellBits(character ? CharInfo{value, 0} : CharInfo{0, value});
+  CharInfo* run = b.cells.data() + first;
+  emulated::TransformCells(run, run, count, keep, put);
+  MarkRun(b, first, count);
   return 1;
 }
 
@@ -446,8 +496,12 @@ Bool EmulatedConsole::SetConsoleMode(Handle hConsoleHandle, Dword dwMode) {
   if (state_->IsInput(hConsoleHandle)) {
     // The input mode is stored before it is checked, as the real console does. A mode with any of the
     // private bits reads back with the extended-flags bit as well.
-    state_->input.mode = (dwMode & kPrivateInputModes) ? (dwMode | kEnableExtendedFlags) : dwMode;
-    Track().MarkInputMode();
+    const Dword mode = (dwMode & kPrivateInputModes) ? (dwMode | kEnableExtendedFlags) : dwMode;
+    // Only a change makes a frame: WriteText sets the mode on every call, mostly to what it was.
+    if (mode != state_->input.mode) {
+      state_->input.mode = mode;
+      Track().MarkInputMode();
+    }
     if ((dwMode & ~kValidInputModes) != 0) return Fail(kErrorInvalidParameter);
     if ((dwMode & kEnableEchoInput) && !(dwMode & kEnableLineInput)) return Fail(kErrorInvalidParameter);
     return 1;
@@ -662,18 +716,20 @@ SystemTime EmulatedConsole::GetLocalTime() {
 
 Bool EmulatedConsole::AppActivate(const std::string& title) {
   auto call = Open(Op::AppActivate);
-  if (!call) return 0;
   // The console's own window is the only window here: it matches when its title equals the text or
-  // begins with it.
-  if (!state_->allocated || title.empty()) return Fail(kErrorInvalidParameter);
-  if (state_->title.starts_with(title)) return 1;
-  return Fail(kErrorInvalidParameter);
+  // begins with it. A refused activation leaves some other window in front, which is where keys sent
+  // next go.
+  auto& s = *state_;
+  s.in_front = call && s.allocated && !title.empty() && s.title.starts_with(title);
+  if (!call) return 0;
+  return s.in_front ? 1 : Fail(kErrorInvalidParameter);
 }
 
 void EmulatedConsole::SendKeys(const std::string& keys, bool wait) {
   (void)wait;  // keys are processed before this returns either way
   auto call = Open(Op::SendKeys);
-  if (!call || !state_->allocated) return;
+  // Keys go to the window in front; after a refused activation that is not the console.
+  if (!call || !state_->allocated || !state_->in_front) return;
   for (const KeyStroke& stroke : ParseSendKeys(keys)) {
     if (stroke.virtual_key == kVkReturn && (stroke.control_state & kLeftAltPressed)) {
       // Alt+Enter is the console's own switch between a window and full screen, not input.

@@ -118,8 +118,10 @@ class EmulatedConsole final : public ConsolePlatform {
   // --- Configuration ---
   // Size of the first screen buffer (and its window) of the next AllocConsole. Default 80 x 25.
   void SetConsoleSize(Short columns, Short rows);
-  // Called by AllocConsole for the size when set; lets the POSIX layer read its setting at each Load.
-  void SetConsoleSizeProvider(std::function<Coord()> provider);
+  // Called by AllocConsole for the size when set; lets the POSIX layer read its setting and measure its
+  // terminal at each Load. nullopt: there is no console to be had, and AllocConsole fails with
+  // ERROR_INVALID_HANDLE.
+  void SetConsoleSizeProvider(std::function<std::optional<Coord>()> provider);
   // The folder GetSystemDirectoryA reports (default: the library's installed data folder).
   void SetSystemDirectory(std::string directory);
   // A fixed clock for GetLocalTime (default: the real local time).
@@ -131,6 +133,15 @@ class EmulatedConsole final : public ConsolePlatform {
   // every flush. Not owned; nullptr for none (reads then wait for keys queued by the controls below).
   // Set it while no read waits.
   void SetKeySource(KeySource* source);
+  // The console's window changed size (the terminal it is shown on was resized): every buffer takes the
+  // size, keeping its cells from the top left (new cells blank in the buffer's attribute) and its cursor
+  // inside, with the window the whole buffer; buffers created later take it too. With window input on,
+  // the input queue gets a buffer-size event. False without a console or for a size below 1 x 1.
+  bool ResizeConsole(Coord size);
+  // The presenter no longer knows what it shows (its terminal was cleared or taken over): the next
+  // EndOfCall presents the whole window, and so does a Present in progress once its frame is shown.
+  // Only sets flags, so it is safe from a signal handler and from inside Presenter::Present.
+  void RequestRepaint() noexcept;
 
   // --- Test controls ---
   // Resizes a buffer (cells kept where they overlap, new cells blank in its attribute) and places its
@@ -213,8 +224,10 @@ class EmulatedConsole final : public ConsolePlatform {
   mutable std::mutex mutex_;
   // Taken before mutex_, never after: frames are taken and presented in one order.
   std::mutex present_mutex_;
+  ConsoleFrame frame_;  // the frame being presented, kept for its storage; under present_mutex_
   std::array<std::atomic<int>, kOpCount> calls_{};
   std::atomic<bool> changes_pending_{false};
+  std::atomic<bool> repaint_requested_{false};
   std::condition_variable input_ready_;
   std::unique_ptr<emulated::ConsoleState> state_;
 };

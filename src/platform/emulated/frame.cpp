@@ -68,19 +68,25 @@ void FrameTracker::Clear() {
   cursor_ = title_ = display_mode_ = input_mode_ = false;
 }
 
-ConsoleFrame FrameTracker::Frame(const ScreenBuffer* active, const std::string& title, bool full_screen,
-                                 Dword input_mode) const {
-  ConsoleFrame frame;
+void FrameTracker::Fill(ConsoleFrame& frame, const ScreenBuffer* active, const std::string& title,
+                        bool full_screen, Dword input_mode) const {
   frame.repaint = repaint_;
   frame.scrolled = repaint_ ? 0 : scrolled_;
   frame.cursor_changed = cursor_ || repaint_;
   frame.title_changed = title_;
+  frame.title.clear();
   if (title_) frame.title = title;
   frame.display_mode_changed = display_mode_;
   frame.full_screen = full_screen;
   frame.input_mode_changed = input_mode_;
   frame.input_mode = input_mode;
-  if (!active) return frame;
+  frame.size = Coord{};
+  frame.cursor = Coord{};
+  frame.cursor_size = 25;
+  frame.cursor_visible = true;
+  frame.spans.clear();
+  frame.cells.clear();
+  if (!active) return;
 
   const ScreenBuffer& b = *active;
   const SmallRect& w = b.window;
@@ -99,16 +105,22 @@ ConsoleFrame FrameTracker::Frame(const ScreenBuffer* active, const std::string& 
     frame.spans.reserve(static_cast<size_t>(frame.size.Y));
     frame.cells.reserve(static_cast<size_t>(frame.size.X) * frame.size.Y);
     for (int row = 0; row < frame.size.Y; ++row) add(row, 0, frame.size.X - 1);
-    return frame;
+    return;
   }
-  std::vector<int> rows = dirty_;
-  std::sort(rows.begin(), rows.end());
-  frame.spans.reserve(rows.size());
-  for (int row : rows) {
-    const RowSpan& span = rows_[static_cast<size_t>(row)];
-    add(row, span.left, span.right);
+  auto add_rows = [&](const std::vector<int>& rows) {
+    for (int row : rows) {
+      const RowSpan& span = rows_[static_cast<size_t>(row)];
+      add(row, span.left, span.right);
+    }
+  };
+  // Rows are mostly marked top to bottom (and a one-cell frame has one): sorted only when they are not.
+  if (std::is_sorted(dirty_.begin(), dirty_.end())) {
+    add_rows(dirty_);
+  } else {
+    std::vector<int> rows = dirty_;
+    std::sort(rows.begin(), rows.end());
+    add_rows(rows);
   }
-  return frame;
 }
 
 }  // namespace kelvane::platform::emulated

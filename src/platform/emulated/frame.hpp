@@ -79,9 +79,10 @@ class FrameTracker {
   }
   void Clear();
 
-  // The frame of the changes so far for `active` (nullptr: no console). Clears nothing.
-  ConsoleFrame Frame(const ScreenBuffer* active, const std::string& title, bool full_screen,
-                     Dword input_mode) const;
+  // The frame of the changes so far for `active` (nullptr: no console), written over `frame`, whose
+  // storage is kept for the next one. Clears nothing.
+  void Fill(ConsoleFrame& frame, const ScreenBuffer* active, const std::string& title, bool full_screen,
+            Dword input_mode) const;
 
  private:
   struct RowSpan {

@@ -31,6 +31,8 @@ class KeySource {
   // The console's input queue has been flushed. A source that holds keys typed ahead drops them; a
   // script keeps its keys, which no one has typed yet.
   virtual void Flush() noexcept = 0;
+  // The console went away: a NextKey blocked now returns soon (Nothing will do).
+  virtual void Wake() noexcept {}
 };
 
 // A script of keys for tests: handed out one per NextKey in order, then the end of input. Counts what

@@ -27,7 +27,7 @@ void emulated::FaultInjector::Clear() {
   for (auto& list : failures_) list.clear();
 }
 
-std::optional<Dword> emulated::FaultInjector::Due(Op op) {
+std::optional<Dword> emulated::FaultInjector::Countdown(Op op) {
   // Every entry counts every call, so several injected failures of one operation each hit the call
   // they were aimed at; when more than one is due, the first injected gives the error.
   auto& pending = failures_[static_cast<size_t>(op)];
@@ -51,7 +51,7 @@ void EmulatedConsole::SetConsoleSize(Short columns, Short rows) {
   state_->console_size = Coord{std::max<Short>(columns, 1), std::max<Short>(rows, 1)};
 }
 
-void EmulatedConsole::SetConsoleSizeProvider(std::function<Coord()> provider) {
+void EmulatedConsole::SetConsoleSizeProvider(std::function<std::optional<Coord>()> provider) {
   std::lock_guard lock(mutex_);
   state_->size_provider = std::move(provider);
 }
@@ -216,7 +216,9 @@ int EmulatedConsole::WaitingReads() const {
 
 ConsoleFrame EmulatedConsole::PendingFrame() const {
   std::lock_guard lock(mutex_);
-  return state_->Frame();
+  ConsoleFrame frame;
+  state_->FillFrame(frame);
+  return frame;
 }
 
 ConsoleView EmulatedConsole::View() const {
