@@ -34,5 +34,25 @@ TEST_F(PagesTest, ClearScreenDefaultsToLightGreyOnBlackAndHomesTheCursor) {
   EXPECT_FALSE(console_.ClearScreen(kWhite, kDarkBlue));
 }
 
+// A page is created cleared light grey on black when first used and keeps its content; PageIndex
+// converts as an Integer (2.5 to the even 2, "&H3" to 3); a buffer that cannot be created leaves the
+// page as it was and is tried again next time.
+TEST_F(PagesTest, APageIsCreatedClearedAndShownOnceAndKeepsItsContent) {
+  console_.Page(15);
+  EXPECT_EQ(console_.Page(), 15);
+  EXPECT_EQ(CurrentAttribute(Shown()), 0x07);
+  EXPECT_EQ(Cell(Shown(), 79, 24).Attributes, 0x07);
+  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue, 2.5));
+  ASSERT_TRUE(console_.SetScreenData("Z", kYellow, kDarkBlue, 2, 2, "&H3"));
+  EXPECT_FALSE(console_.ClearScreen(kWhite, kDarkBlue, 1e10));
+  EXPECT_EQ(Cell(PageBuffer(console_, 2), 3, 2).Attributes, 0x1F);
+  EXPECT_EQ(Cell(PageBuffer(console_, 3), 2, 2).Char, 'Z');
+  emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
+  console_.Page(7);
+  EXPECT_EQ(console_.Page(), 15);
+  console_.Page(7);
+  EXPECT_EQ(console_.Page(), 7);
+}
+
 }  // namespace
 }  // namespace kelvane::testing

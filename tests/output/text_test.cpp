@@ -1,7 +1,9 @@
-// WriteText and the console modes it sets, on a 20 x 5 console cleared white on dark blue.
+// SetColor, WriteText and the console modes it sets, SetScreenData and GetScreenData, on a 20 x 5 console
+// cleared white on dark blue. Coordinates off the window and bad pages are the contract table's.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/console_fixture.hpp"
@@ -107,6 +109,113 @@ TEST_F(TextTest, ColoursGivenAsUnsignedLiteralsWithTheHighByteSet) {
   EXPECT_TRUE(console_.WriteText("z", static_cast<unsigned short>(0xFF00), 0xFFFFFFFFu, true));
   const int expected[] = {0x1B, 0x2F, 0xFA, 0x1C};
   for (int x = 0; x < 4; ++x) EXPECT_EQ(Cell(Shown(), x, 0).Attributes, expected[x]) << x;
+}
+
+// Only later text takes the new colours; without BackColor (or with one that does not convert), the
+// background under that page's cursor stays.
+TEST_F(TextTest, SetColorChangesOnlyItsPagesCurrentColours) {
+  ASSERT_TRUE(console_.ClearScreen(kYellow, kDarkRed, 2));
+  EXPECT_TRUE(console_.SetColor(kWhite, kDarkBlue, 2));
+  EXPECT_EQ(CurrentAttribute(PageBuffer(console_, 2)), 0x1F);
+  EXPECT_TRUE(console_.SetColor(kRed, Variant(), 2));
+  EXPECT_EQ(CurrentAttribute(PageBuffer(console_, 2)), 0x4C);
+  EXPECT_EQ(Screen(PageBuffer(console_, 2), 0, 1)[0], std::string(20, ' ') + " " + std::string(20, 'r'));
+  EXPECT_EQ(CurrentAttribute(Shown()), 0x1F);
+  ASSERT_TRUE(console_.SetColor(kWhite, kBlack));
+  EXPECT_TRUE(console_.SetColor(kRed, "navy"));
+  EXPECT_EQ(CurrentAttribute(Shown()), 0x1C);
+}
+
+// The defaults are the colours of the cell under the cursor, never the page's current colours; code page
+// 437 characters round trip and others become '?'; at most 32768 characters, counting the line end and
+// characters, not bytes. Past that nothing is written, though the colours are set.
+TEST_F(TextTest, ColourDefaultsCharactersAndTheLengthLimit) {
+  ASSERT_TRUE(console_.ClearScreen(kYellow, kDarkBlue));
+  ASSERT_TRUE(console_.SetColor(kRed, kBlack));
+  EXPECT_TRUE(console_.WriteText("ab", kWhite));
+  EXPECT_TRUE(console_.WriteText("cd", Variant(), kDarkRed));
+  EXPECT_TRUE(console_.WriteText("ef", "red", "green"));
+  EXPECT_TRUE(console_.WriteText("é┌€x", Variant(), Variant(), true));
+  const std::string pad(18, ' '), rest = Repeat("1E", 18);
+  EXPECT_EQ(Screen(Shown(), 0, 4, true),
+            (Rows{"ab" + pad + " 1F1F" + rest, "cd" + pad + " 4E4E" + rest, "ef" + pad + " 1E1E" + rest,
+                  "é┌?x" + pad.substr(2) + " 1E1E1E1E" + rest.substr(4)}));
+  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
+  EXPECT_TRUE(console_.WriteText(Repeat("é", 32766)));
+  EXPECT_EQ(Screen(Shown(), 3, 2), (Rows{"éééééé               ####################", kBlank}));
+  EXPECT_TRUE(console_.WriteText(std::string(32768, 'y'), Variant(), Variant(), true));
+  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
+  EXPECT_FALSE(console_.WriteText(std::string(32769, 'y'), Variant(), Variant(), true));
+  EXPECT_FALSE(console_.WriteText(Repeat("é", 32767), kYellow, kDarkRed));
+  EXPECT_FALSE(WriteAt(5, 1, "", true));
+  EXPECT_EQ(Screen(Shown()), Rows(5, kBlank));
+  EXPECT_EQ(CursorOf(Shown()), (Coord{5, 1}));
+  EXPECT_EQ(CurrentAttribute(Shown()), 0x4E);
+}
+
+// A hidden page keeps its output mode, so CR and LF still act there; a page that cannot be had or a
+// refused write gives false.
+TEST_F(TextTest, OnAHiddenPageTheModeStaysAndFailuresAreFalse) {
+  ASSERT_TRUE(console_.ClearScreen(kYellow, kDarkRed, 2));
+  ASSERT_TRUE(console_.SetCursorPos(1, 1, 2));
+  ASSERT_TRUE(console_.WriteText("x", Variant(), Variant(), true));
+  EXPECT_TRUE(console_.WriteText("a\r\nb", Variant(), Variant(), true, 2));
+  EXPECT_EQ(Mode(Shown()), 2u);
+  EXPECT_EQ(Mode(PageBuffer(console_, 2)), 3u);
+  EXPECT_EQ(Screen(PageBuffer(console_, 2), 1, 2)[1], "b                    rrrrrrrrrrrrrrrrrrrr");
+  EXPECT_FALSE(console_.WriteText("zz", kYellow, kDarkRed, true, 25));
+  emulated_.FailCall(Op::WriteConsoleA, 1);
+  EXPECT_FALSE(console_.WriteText("ab"));
+}
+
+// SetScreenData writes the first whole character of Char back and draws it ('?' for one code page 437
+// lacks); an empty Char recolours; Char alone is black on the cell's background; a BackColor that does
+// not convert counts as omitted, Empty as black. GetScreenData gives the character and both colours, none
+// for a cell with a grid bit, and the current colours when the read fails. Cursor and colours stay; a
+// hidden page is written at its own cursor.
+TEST_F(TextTest, SetScreenDataAndGetScreenData) {
+  using Read = std::tuple<String, Long, Long>;
+  const auto get = [&](const Variant& x = Missing, const Variant& y = Missing,
+                       const Variant& page = Missing) {
+    String ch = "unchanged";
+    Long fore = -1, back = -1;
+    EXPECT_TRUE(console_.GetScreenData(ch, fore, back, x, y, page));
+    return Read{ch, fore, back};
+  };
+  ASSERT_TRUE(console_.SetCursorPos(2, 1));
+  String ch = "éclair";
+  EXPECT_TRUE(console_.SetScreenData(ch, kYellow, Variant(), 0, 0));
+  EXPECT_EQ(ch, "é");
+  ch = "€uro";
+  EXPECT_TRUE(console_.SetScreenData(ch, kYellow, kDarkRed, 1, 0));
+  EXPECT_EQ(ch, "€");
+  EXPECT_TRUE(console_.SetScreenData("┌", kYellow, "purple", 2, 0));
+  EXPECT_TRUE(console_.SetScreenData("", kYellow, kDarkRed, 0, 0));
+  EXPECT_TRUE(console_.SetScreenData("x", kYellow, Variant::Empty(), 3, 0));
+  EXPECT_TRUE(console_.SetScreenData());  // the cursor's cell
+  EXPECT_EQ(Screen(Shown(), 0, 2, true), (Rows{"é?┌x                 4E4E1E0E" + Repeat("1F", 16),
+                                               "                     1F1F10" + Repeat("1F", 17)}));
+  EXPECT_EQ(CursorOf(Shown()), (Coord{2, 1}));
+  EXPECT_EQ(CurrentAttribute(Shown()), 0x1F);
+  Poke(Shown(), Coord{2, 1}, 'K', 0x4E);
+  Poke(Shown(), Coord{7, 1}, 'L', 0x2A);
+  Poke(Shown(), Coord{6, 2}, 'G', 0x041E);
+  EXPECT_EQ(get(), Read("K", kYellow, kDarkRed));
+  EXPECT_EQ(get(7), Read("L", 0x00FF00, kDarkGreen));  // the cursor's row
+  EXPECT_EQ(get(6, 2), Read("G", -1, -1));
+  ASSERT_TRUE(console_.SetColor(kYellow, kDarkRed));
+  emulated_.FailCall(Op::ReadConsoleOutputA, 1);
+  EXPECT_EQ(get(0, 0), Read("", kYellow, kDarkRed));
+  emulated_.FailCall(Op::ReadConsoleOutputA, 1);
+  EXPECT_TRUE(console_.SetScreenData("x", kWhite, Variant(), 3, 3));
+  EXPECT_EQ(Cell(Shown(), 3, 3).Attributes, 0x4F);
+  ASSERT_TRUE(console_.ClearScreen(kYellow, kDarkRed, 2));  // its cursor is at (0, 0)
+  EXPECT_TRUE(console_.SetScreenData("P", kWhite, Variant(), 1, 1, 2));
+  EXPECT_TRUE(console_.SetScreenData("Q", kYellow, Variant(), Variant(), Variant(), 2));
+  EXPECT_EQ(get(1, 1, 2), Read("P", kWhite, kDarkRed));
+  EXPECT_EQ(console_.Page(), 0);
+  EXPECT_EQ(Screen(PageBuffer(console_, 2), 0, 2),
+            (Rows{"Q                    rrrrrrrrrrrrrrrrrrrr", " P                   r?rrrrrrrrrrrrrrrrrr"}));
 }
 
 }  // namespace

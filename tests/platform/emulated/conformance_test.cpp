@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "platform/emulated/emulated_console.hpp"
+#include "platform/emulated/support.hpp"
 #include "platform/keyboard.hpp"
 
 namespace kelvane::platform {
@@ -487,6 +490,50 @@ class EmulatedConformance : public ::testing::TestWithParam<fs::path> {};
 TEST_P(EmulatedConformance, Script) { Script().Run(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(, EmulatedConformance, ::testing::ValuesIn(Scripts()),
                          [](const auto& info) { return info.param.stem().string(); });
+
+// Null pointers, which the scripts cannot pass: 998 (ERROR_NOACCESS), nothing changed; with nothing to
+// write or room for nothing, success at once with nothing taken.
+using EmulatedArguments = testing::EmulatedConsoleTest;
+TEST_F(EmulatedArguments, NullPointersFailWith998AndChangeNothing) {
+  CharInfo cell{'x', 0x1F};
+  SmallRect region{0, 0, 0, 0};
+  InputRecord record;
+  Dword n = 0;
+  const Coord one{1, 1}, origin{0, 0};
+  const std::function<Bool()> calls[] = {
+      [&] { return console_.GetConsoleScreenBufferInfo(out_, nullptr); },
+      [&] { return console_.WriteConsoleOutputA(out_, nullptr, one, origin, &region); },
+      [&] { return console_.WriteConsoleOutputA(out_, &cell, one, origin, nullptr); },
+      [&] { return console_.ReadConsoleOutputA(out_, nullptr, one, origin, &region); },
+      [&] { return console_.ReadConsoleOutputA(out_, &cell, one, origin, nullptr); },
+      [&] { return console_.FillConsoleOutputCharacterA(out_, 'q', 5, origin, nullptr); },
+      [&] { return console_.FillConsoleOutputAttribute(out_, 0x70, 5, origin, nullptr); },
+      [&] { return console_.WriteConsoleA(out_, nullptr, 5, &n); },
+      [&] { return console_.GetConsoleCursorInfo(out_, nullptr); },
+      [&] { return console_.SetConsoleCursorInfo(out_, nullptr); },
+      [&] { return console_.GetConsoleMode(out_, nullptr); },
+      [&] { return console_.GetConsoleMode(in_, nullptr); },
+      [&] { return console_.SetConsoleTitleA(nullptr); },
+      [&] { return console_.ReadConsoleA(in_, nullptr, 4, &n); },
+      [&] { return console_.ReadConsoleA(in_, &cell, 4, nullptr); },
+      [&] { return console_.ReadConsoleInputA(in_, nullptr, 1, &n); },
+      [&] { return console_.ReadConsoleInputA(in_, &record, 1, nullptr); },
+      [&] { return console_.GetNumberOfConsoleInputEvents(in_, nullptr); },
+  };
+  console_.QueueText("ab");
+  for (size_t i = 0; i < std::size(calls); ++i) {
+    SCOPED_TRACE(i);  // the call's row
+    EXPECT_FAILS(calls[i](), Dword{998});
+  }
+  EXPECT_EQ(console_.ReadCells(out_).at(0), (CharInfo{' ', 0x07}));
+  EXPECT_EQ(console_.GetConsoleTitleA(nullptr, 64), 0u);
+  EXPECT_NE(console_.WriteConsoleA(out_, nullptr, 0, &n), 0);
+  EXPECT_EQ(n, 0u);
+  EXPECT_NE(console_.ReadConsoleA(in_, &cell, 0, &n), 0);
+  EXPECT_NE(console_.ReadConsoleInputA(in_, &record, 0, &n), 0);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(console_.PendingInput(), 4u);
+}
 
 }  // namespace
 }  // namespace kelvane::platform
