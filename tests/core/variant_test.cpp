@@ -1,7 +1,8 @@
-// Variant::ToInteger and Variant::ToLong of text against the OLE Automation conversions (VarI2FromStr,
-// VarI4FromStr in the United States English locale). Many expected values come from Wine's oleaut32
-// tests (vartype.c, vartest.c), which also pass on Windows. Doubles and 32-bit integers, whose outcomes
-// follow a rule, and very long texts are the fuzz target variant_conversion's.
+// Variant::ToInteger and Variant::ToLong against the OLE Automation conversions (VarI2FromStr, VarI4FromStr
+// in the United States English locale, and from the other kinds), then ToBoolean and ToString. Many expected
+// values come from Wine's oleaut32 tests (vartype.c, vartest.c), which also pass on Windows. Doubles and
+// 32-bit integers, whose outcomes follow a rule, and very long texts are the fuzz target
+// variant_conversion's.
 #include <kelvane/console.hpp>
 
 #include <gtest/gtest.h>
@@ -52,6 +53,10 @@ void Expect(std::initializer_list<Case> cases) {
     EXPECT_EQ(Outcome(c.value, true), c.integer) << "to Integer";
     EXPECT_EQ(Outcome(c.value, false), c.long_) << "to Long";
   }
+}
+
+Case V(Variant value, std::int64_t integer, std::int64_t long_) {
+  return {std::move(value), "", integer, long_};
 }
 
 void ExpectMismatches(std::initializer_list<std::string_view> texts) {
@@ -112,23 +117,50 @@ TEST(VariantConversion, TextThatIsNotANumberIsATypeMismatch) {
       {"\xD9\xA1", "\xEF\xBC\x91", "\xC2\xBD", "\xE3\x80\x80\x35", "5\xE3\x80\x80", "\xC2\xA1\x35"});
 }
 
-// An unsigned value up to 0xFFFFFFFF keeps its 32 bits as a Long, whatever the width of its type (the
-// colours a C++ client writes as 0xFF0000FF); beyond 32 bits it is a Double. The fuzz target checks the
-// rule for 64-bit values; here each type's constructor.
-TEST(VariantConversion, UnsignedValuesOfEachWidth) {
-  const std::pair<Variant, std::int64_t> longs[] = {{std::uint8_t{200}, 200},
-                                                    {std::uint16_t{65535}, 65535},
-                                                    {std::uint32_t{0x80000000}, INT32_MIN},
-                                                    {0xFF0000FFu, -16776961},
-                                                    {0xFFFFFFFFul, -1},
-                                                    {0xFFFFFFFEull, -2},
-                                                    {std::uint64_t{0xFFFF8000}, -32768}};
-  for (const auto& [value, bits] : longs) {
-    EXPECT_EQ(value.GetKind(), Variant::Kind::Long) << bits;
-    EXPECT_EQ(Outcome(value, false), bits);
-  }
-  EXPECT_EQ(Variant(std::uint64_t{0x100000000}).GetKind(), Variant::Kind::Double);
+// The other kinds; an unsigned value up to 0xFFFFFFFF keeps its 32 bits as a Long, whatever the width
+// of its type (the colours a C++ client writes as 0xFF0000FF), and beyond 32 bits it is a Double.
+TEST(VariantConversion, KindsOtherThanText) {
+  ASSERT_EQ(Variant(Integer{1}).GetKind(), Variant::Kind::Integer);
+  ASSERT_EQ(Variant(std::int32_t{1}).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(std::int64_t{3'000'000'000}).GetKind(), Variant::Kind::Double);
+  for (const Variant& v : {Variant(std::uint8_t{200}), Variant(std::uint16_t{1}), Variant(0x80000000u),
+                           Variant(0xFFFFFFFFul), Variant(0xFFFFFFFEull), Variant(std::uint64_t{0xFFFF8000})})
+    EXPECT_EQ(v.GetKind(), Variant::Kind::Long);
   EXPECT_EQ(Variant(std::uint64_t{0x100000000}).DoubleValue(), 4294967296.0);
+  const char* no_text = nullptr;
+  Expect({V(Variant(), kTm, kTm), V(Missing, kTm, kTm), V(Variant::Null(), kTm, kTm),
+          V(Variant(no_text), kTm, kTm), V(Variant::Empty(), 0, 0), V(true, -1, -1), V(false, 0, 0),
+          V(Integer{INT16_MAX}, INT16_MAX, INT16_MAX), V(Integer{INT16_MIN}, INT16_MIN, INT16_MIN),
+          V(std::int64_t{-5}, -5, -5), V(std::int64_t{3'000'000'000}, kOv, kOv),
+          V(std::int64_t{-2'147'483'649}, kOv, kOv)});
+  Expect({V(std::uint8_t{200}, 200, 200), V(std::uint16_t{65535}, kOv, 65535),
+          V(std::uint32_t{0x80000000}, kOv, INT32_MIN), V(0xFF0000FFu, kOv, -16776961),
+          V(0xFFFFFFFFul, -1, -1), V(0xFFFFFFFEull, -2, -2), V(std::uint64_t{0xFFFF8000}, -32768, -32768),
+          V(std::uint64_t{0xFFFF7FFF}, kOv, -32769), V(std::uint64_t{0x100000000}, kOv, kOv),
+          V(UINT64_MAX, kOv, kOv)});
+}
+
+// Wine's vartype.c rounding tables, then exact decimal ties far past a double's precision.
+TEST(VariantConversion, TextRoundsItsExactDecimalValueHalfToEven) {
+  Expect({T("0.5", 0, 0), T("1.5", 2, 2), T("2.5", 2, 2), T("3.5", 4, 4), T("-0.5", 0, 0), T("-1.5", -2, -2),
+          T("-2.5", -2, -2), T(".51", 1, 1), T("-.51", -1, -1), T("0.06", 0, 0),
+          T("2.500000000000000000000000", 2, 2), T("2.50000000000000000000001", 3, 3)});
+  Expect({T("2.49999999999999999999999", 2, 2), T("32767.49999", 32767, 32767), T("32767.5", kOv, 32768),
+          T("-32768.5", -32768, -32768), T("-32768.5000000000000000001", kOv, -32769),
+          T("32766.5", 32766, 32766), T("2147483647.49", kOv, INT32_MAX), T("2147483647.5", kOv, kOv),
+          T("2147483646.5", kOv, 2147483646), T("-2147483648.5", kOv, INT32_MIN),
+          T("-2147483648.51", kOv, kOv), T("9999999999999999999.5", kOv, kOv)});
+}
+
+// 2^32: an exponent kept in 32 bits would wrap to 0.
+TEST(VariantConversion, TextExponents) {
+  Expect({T("1E+03", 1000, 1000), T("1e-0", 1, 1), T("1.e2", 100, 100), T(".5e1", 5, 5), T("5e-1", 0, 0),
+          T("15e-1", 2, 2), T("25e-1", 2, 2), T("12.355e2", 1236, 1236), T("0.006e2", 1, 1),
+          T("3.2768e4", kOv, 32768), T("-3.2768e4", -32768, -32768), T("1,0e1", 100, 100)});
+  Expect({T("1e3-", -1000, -1000), T("2.147483647e9", kOv, INT32_MAX), T("21474836470e-1", kOv, INT32_MAX),
+          T("1e10", kOv, kOv), T("1e19", kOv, kOv), T("1e99999", kOv, kOv),
+          T("-1e99999999999999999999999999", kOv, kOv), T("0e99999999999999999999999999", 0, 0),
+          T("1e-99999999999999999999999999", 0, 0), T("1e4294967296", kOv, kOv), T("1e-4294967296", 0, 0)});
 }
 
 // VariantChangeType to VT_BOOL: a number is True unless zero; text is the words (any case, or between

@@ -1,7 +1,7 @@
 // DrawHLine, DrawVLine and DrawBox on a console painted with letters (so that a character kept from the
-// wrong cell shows): the characters of each style, lengths clipped and written back, lengths below one,
-// and the result when the platform refuses a part. What every member shares (before Load, a bad
-// PageIndex, a scrolled window) is the contract table's.
+// wrong cell shows): the characters of each style, the shadow at the window's edges, lengths clipped and
+// written back, lengths below one, pages, and the result when the platform refuses a part. What every member
+// shares (before Load, a bad PageIndex, a scrolled window) is the contract table's.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -93,6 +93,72 @@ TEST_F(DrawingLengths, LengthsPastTheFarEdgeAreClippedAndBelowOneRaise) {
             (Rows{"a═══════════ .###########", "║cdefghijklm #...........", "║defghijklmn #...........",
                   "║efghijklmno #...........", "║fghijkl┌──┐ #.......####", "║ghijklm│  │ #.......####",
                   "║hijklmn└──┘ #.......####"}));
+}
+
+// Dark grey on black over whatever lies there, two columns right and one row below, clipped at the
+// window's edges without shortening the box; a strip whose first cell is off the window is left out.
+// Each case: X, Y, width, height, style, then the colour letters of the seven rows.
+using DrawingShadows = Drawing<12, 7>;
+TEST_F(DrawingShadows, TheShadowIsClippedAtTheWindowsEdges) {
+  const std::pair<std::array<Integer, 5>, std::string> cases[] = {
+      {{1, 1, 6, 4, 3},
+       "............ .######..... .######ss... .######ss... .######ss... ...ssssss... ............"},
+      {{1, 1, 6, 4, -1},
+       "............ .######..... .######ss... .######ss... .######ss... ...ssssss... ............"},
+      {{6, 1, 6, 4, 2},
+       "............ ......###### ......###### ......###### ......###### ........ssss ............"},
+      {{5, 1, 6, 4, 2},
+       "............ .....######. .....######s .....######s .....######s .......sssss ............"},
+      {{1, 3, 6, 4, 2},
+       "............ ............ ............ .######..... .######ss... .######ss... .######ss..."},
+      {{9, 1, 3, 2, 1},
+       "............ .........### .........### ...........s ............ ............ ............"},
+      {{10, 1, 2, 2, 1},
+       "............ ..........## ..........## ............ ............ ............ ............"}};
+  for (const auto& [box, colours] : cases) {
+    SCOPED_TRACE(colours);
+    PaintPattern(Shown());
+    EXPECT_EQ(Box(box[0], box[1], box[2], box[3], box[4], true), Size(box[2], box[3]));
+    std::string shown;
+    for (const std::string& row : Colours()) shown += (shown.empty() ? "" : " ") + row;
+    EXPECT_EQ(shown, colours);
+  }
+}
+
+// A page's own buffer only, whole; when the page's buffer cannot be had, its window is the single cell
+// (0, 0): a shape there draws nothing and is cut to 1 x 1, anywhere else it raises.
+using DrawingPages = Drawing<12, 7>;
+TEST_F(DrawingPages, APageIndexDrawsOnThatPageOnly) {
+  const Rows shown = Screen(Shown());
+  Integer width = 4, height = 3;
+  ASSERT_TRUE(console_.DrawBox(2, 1, width, height, kYellow, kDarkRed, Style(3), true, "2"));
+  ASSERT_TRUE(console_.DrawVLine(0, 1, height, kWhite, kDarkBlue, Style(2), 2));
+  EXPECT_EQ(Screen(Shown()), shown);
+  EXPECT_EQ(console_.Page(), 0);
+  EXPECT_EQ(Screen(PageBuffer(console_, 2), 0, 5),
+            (Rows{"             ............", "│ ╔══╗       #.rrrr......", "│ ║  ║       #.rrrrss....",
+                  "│ ╚══╝       #.rrrrss....", "             ....ssss...."}));
+  emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
+  EXPECT_FALSE(console_.DrawBox(0, 0, width, height, kWhite, kDarkBlue, Style(2), true, 5));
+  EXPECT_EQ(Size(width, height), Size(1, 1));
+  emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
+  EXPECT_EQ(ErrorOf([&] { console_.DrawHLine(1, 0, width, kWhite, kDarkBlue, Style(1), 6); }).substr(0, 5),
+            "30059");
+  EXPECT_EQ(Screen(Shown()), shown);
+}
+
+// More than 32,767 cells, counted in 32 bits.
+using DrawingLarge = Drawing<250, 140>;
+TEST_F(DrawingLarge, ABoxOfMoreThan32767CellsIsDrawnWhole) {
+  EXPECT_EQ(Box(0, 0, 250, 140, 2), Size(250, 140));
+  EXPECT_EQ(Cell(Shown(), 249, 139).Char, 0xD9);
+  EXPECT_EQ(Cell(Shown(), 248, 138).Attributes, 0x1F);
+  PaintPattern(Shown());
+  EXPECT_EQ(Box(0, 0, 248, 139, 0, true), Size(248, 139));
+  EXPECT_EQ(Cell(Shown(), 247, 138).Char, 'a' + (138 + 247) % 26);
+  const int attributes[][3] = {
+      {247, 138, 0x1F}, {248, 139, 0x08}, {249, 1, 0x08}, {249, 0, 0x07}, {1, 139, 0x07}};
+  for (auto [x, y, a] : attributes) EXPECT_EQ(Cell(Shown(), x, y).Attributes, a) << x << "," << y;
 }
 
 // A refused fill gives false, but frame and shadow are drawn; a refused read of a colours-only box

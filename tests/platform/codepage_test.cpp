@@ -98,5 +98,17 @@ TEST(CodepageTest, InvalidUtf8) {
                  I("\xE2\x94\x8C\xFF", "\xDA?", 3)});
 }
 
+// At each length boundary; a surrogate or a value past U+10FFFF has no UTF-8 form and gives U+FFFD.
+TEST(CodepageTest, EncodeUtf8) {
+  std::string encoded;
+  for (char32_t code_point :
+       std::initializer_list<char32_t>{0x0000, 0x007F, 0x0080, 0x07FF, 0x0800, 0xD7FF, 0xE000, 0xFFFF,
+                                       0x10000, 0x10FFFF, 0xD800, 0xDFFF, 0x110000, 0xFFFFFFFF})
+    encoded += EncodeUtf8(code_point) + "|";
+  EXPECT_EQ(encoded,
+            "\0|\x7F|\xC2\x80|\xDF\xBF|\xE0\xA0\x80|\xED\x9F\xBF|\xEE\x80\x80|\xEF\xBF\xBF|"
+            "\xF0\x90\x80\x80|\xF4\x8F\xBF\xBF|\uFFFD|\uFFFD|\uFFFD|\uFFFD|"s);
+}
+
 }  // namespace
 }  // namespace kelvane::platform
