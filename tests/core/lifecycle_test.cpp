@@ -99,6 +99,8 @@ TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
   });
   emulated_.SetPresenter(&presenter);
   Console c;
+  c.ToggleFullScreen();  // before Load: not a call to the console
+  EXPECT_EQ(emulated_.CallCount(Op::GetConsoleTitleA) + emulated_.CallCount(Op::SendKeys), 0);
   c.Load(true);
   EXPECT_TRUE(emulated_.FullScreen());
   EXPECT_EQ(c.Caption(), "");
@@ -116,6 +118,16 @@ TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
   EXPECT_FALSE(emulated_.FullScreen());
   EXPECT_EQ(emulated_.CallCount(Op::SendKeys), 3);
   EXPECT_EQ(c.Caption(), "My program");
+  // Within one second every toggle makes the same temporary title; each flips the mode and puts back
+  // the caption it found.
+  emulated_.SetLocalTime(platform::SystemTime{2024, 5, 3, 17, 9, 30, 15, 0});
+  c.ToggleFullScreen();
+  c.ToggleFullScreen();
+  EXPECT_FALSE(emulated_.FullScreen());
+  c.Caption("another");
+  c.ToggleFullScreen();
+  EXPECT_TRUE(emulated_.FullScreen());
+  EXPECT_EQ(c.Caption(), "another");
   c.Unload();
   emulated_.SetPresenter(nullptr);
 }

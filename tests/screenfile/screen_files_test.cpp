@@ -237,5 +237,22 @@ TEST_F(ScreenFileTest, LinksKeepPointingWhereTheyDidAndPermissionBitsStay) {
   EXPECT_EQ(folder_.Names("links"), (std::set<std::string>{"new.lnk", "screen.lnk"}));
 }
 
+// Records that cannot be had in memory: the call fails as a refused cell transfer does, with no
+// std::bad_alloc for the caller.
+TEST_F(ScreenFileTest, RecordsThatCannotBeHadFailAsARefusedTransfer) {
+  ASSERT_TRUE(console_.WriteText("kept"));
+  ASSERT_TRUE(console_.SaveScreen(name_));
+  const std::string saved = ReadFile(name_);
+  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
+  const Rows screen = Screen(Shown(), 0, -1, true);
+  const CellArrayLimit limit(2000);  // the 80 x 25 window and the trailing record are 2001
+  emulated_.ResetCallCounts();
+  EXPECT_FALSE(console_.SaveScreen(name_));
+  EXPECT_FALSE(console_.LoadScreen(name_));
+  EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA) + emulated_.CallCount(Op::WriteConsoleOutputA), 0);
+  EXPECT_EQ(ReadFile(name_), saved);
+  EXPECT_EQ(Screen(Shown(), 0, -1, true), screen);
+}
+
 }  // namespace
 }  // namespace kelvane::testing
