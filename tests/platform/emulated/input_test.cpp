@@ -150,6 +150,27 @@ TEST_F(EmulatedInputWaiting, KeysFreeConsoleAndTheEndOfInputWakeAWaitingRead) {
   console_.SetPresenter(nullptr);
 }
 
+// The end of input raced against a read about to wait, on a fresh console each round: the read must see
+// it, whichever comes first. A read left waiting is woken, so a lost end fails in seconds.
+TEST_F(EmulatedInputWaiting, TheEndOfInputRacedWithAReadAboutToWait) {
+  for (int round = 0; round < 300; ++round) {
+    EmulatedConsole console;
+    ASSERT_NE(console.AllocConsole(), 0);
+    auto read = std::async(std::launch::async, [&] {
+      InputRecord record;
+      Dword got = 0;
+      return console.ReadConsoleInputA(console.GetStdHandle(kStdInputHandle), &record, 1, &got) == 0 &&
+             console.GetLastError() == kErrorHandleEof;
+    });
+    console.EndInput();
+    if (read.wait_for(5s) != std::future_status::ready) {
+      console.QueueText("x");
+      ADD_FAILURE() << "the end of input was lost in round " << round;
+    }
+    ASSERT_TRUE(read.get()) << "round " << round;
+  }
+}
+
 class EmulatedKeySource : public EmulatedConsoleTest {
  protected:
   void SetUp() override {
