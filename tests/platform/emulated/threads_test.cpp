@@ -3,6 +3,8 @@
 // touches the console's state without its lock.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,6 +71,43 @@ TEST(EmulatedThreads, EveryKindOfOperationFromTwoThreadsAtOnce) {
   a.join();
   b.join();
   EXPECT_EQ(console.PendingInput(), 0u);
+}
+
+// The same without depending on the machine's timing: a writer and a reader take turns through relaxed
+// atomics, which order nothing for the thread sanitizer, so only the console's lock orders each
+// rectangle write before the other thread's read of it. Each turn is awaited for seconds at most.
+TEST(EmulatedThreads, OnlyTheLockOrdersAWriteBeforeAnotherThreadsRead) {
+  EmulatedConsole console;
+  console.SetConsoleSize(40, 10);
+  ASSERT_NE(console.AllocConsole(), 0);
+  const Handle out = console.GetStdHandle(kStdOutputHandle);
+  std::atomic<int> written = 0, read = 0;
+  const auto reached = [](const std::atomic<int>& turn, int round) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (turn.load(std::memory_order_relaxed) < round) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::yield();
+    }
+    return true;
+  };
+  std::thread writer([&] {
+    for (int round = 1; round <= 20; ++round) {
+      const std::vector<CharInfo> block(400, CharInfo{static_cast<Word>('a' + round), 0x1F});
+      SmallRect region{0, 0, 39, 9};
+      console.WriteConsoleOutputA(out, block.data(), Coord{40, 10}, Coord{0, 0}, &region);
+      written.store(round, std::memory_order_relaxed);
+      if (!reached(read, round)) return;
+    }
+  });
+  std::vector<CharInfo> back(400);
+  for (int round = 1; round <= 20 && reached(written, round); ++round) {
+    SmallRect region{0, 0, 39, 9};
+    console.ReadConsoleOutputA(out, back.data(), Coord{40, 10}, Coord{0, 0}, &region);
+    EXPECT_EQ(back[399].Char, 'a' + round);
+    read.store(round, std::memory_order_relaxed);
+  }
+  writer.join();
+  EXPECT_EQ(read.load(), 20);
 }
 
 }  // namespace
