@@ -24,19 +24,28 @@ case $format in
   *) echo "not a Windows DLL: $dll ($format)"; exit 2 ;;
 esac
 
-# 32-bit Windows programs run under Wine only through its 32-bit loader; some kernels cannot execute i386
-# binaries at all.
+# 32-bit Windows programs run under Wine only through its 32-bit loader, and only where the kernel
+# executes 32-bit x86 programs at all; some kernels are built without that and refuse them with "Exec
+# format error". A 93-byte i386 program that exits at once tells.
 if [ $bits = 32 ]; then
+  probe=$(mktemp)
+  printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
+  chmod +x "$probe"
+  why=$("$probe" 2>&1)
+  status=$?
+  rm -f "$probe"
+  if [ $status != 0 ]; then
+    echo "skipped: this host cannot execute 32-bit x86 programs (${why##*: }), so 32-bit Wine cannot start;" \
+      "run this on a host that does (with wine32), or follow docs/WINDOWS.md on Windows"
+    exit 77
+  fi
   loader=""
   for candidate in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine /usr/lib/wine/i386-unix/wine; do
     [ -x "$candidate" ] && { loader=$candidate; break; }
   done
   if [ -z "$loader" ]; then
-    echo "skipped: the 32-bit DLL needs 32-bit Wine (package wine32, with 'dpkg --add-architecture i386'), which is not installed"
-    exit 77
-  fi
-  if ! why=$("$loader" --version 2>&1); then
-    echo "skipped: this host cannot run 32-bit x86 code: $loader --version: $why"
+    echo "skipped: the 32-bit DLL needs 32-bit Wine (package wine32, after 'dpkg --add-architecture i386')," \
+      "which is not installed"
     exit 77
   fi
 fi
