@@ -3,6 +3,7 @@
 set(CMAKE_SYSTEM_NAME Windows)
 # The POSIX thread model: the emulated console's std::mutex and std::condition_variable need it (GCC 12's
 # win32 model has neither). Linked statically, so the DLL needs no MinGW runtime DLL beside it.
+set(CMAKE_C_COMPILER ${KELVANE_MINGW_TRIPLE}-gcc-posix)  # GoogleTest enables C
 set(CMAKE_CXX_COMPILER ${KELVANE_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${KELVANE_MINGW_TRIPLE}-windres)
 set(KELVANE_WIDL ${KELVANE_MINGW_TRIPLE}-widl)
