@@ -57,12 +57,15 @@ Error ErrorOf(F&& call) {
   return Error(0, "", "");
 }
 
+// The help file every numbered error names: in the system directory the fixture gives the console.
+std::string ExpectedHelpFile();
+
 // Number, source and description as given; the help file and context every numbered error carries.
 inline void ExpectError(const Error& e, Long number, const std::string& source, const std::string& text) {
   EXPECT_EQ(e.Number(), number);
   EXPECT_EQ(e.Source(), source);
   EXPECT_EQ(e.Description(), text);
-  EXPECT_EQ(e.HelpFile(), "/opt/kelvane/share/KelvaneSG3.chm");
+  EXPECT_EQ(e.HelpFile(), ExpectedHelpFile());
   EXPECT_EQ(e.HelpContext(), 1000);
 }
 
@@ -81,7 +84,8 @@ class ConsoleTest : public ::testing::Test {
   explicit ConsoleTest(short columns = 80, short rows = 25);
   ~ConsoleTest() override;
 
-  Handle Shown() const { return emulated_.ActiveBufferHandle(); }
+  // The shown buffer.
+  Handle Shown() const;
   // The buffer of a page (the page must exist), found by showing it for a moment.
   Handle PageBuffer(Console& console, Integer page);
   // Rows of a buffer's window as text (code page 437 glyphs, UTF-8) from `first` for `count` rows.
@@ -90,8 +94,8 @@ class ConsoleTest : public ::testing::Test {
   Rows Attributes(Handle buffer, int first = 0, int count = -1) const;
   // One cell of a buffer (buffer coordinates).
   platform::CharInfo Cell(Handle buffer, int x, int y) const;
-  Coord CursorOf(Handle buffer) const { return emulated_.BufferInfo(buffer)->dwCursorPosition; }
-  platform::Word CurrentAttribute(Handle buffer) const { return emulated_.BufferInfo(buffer)->wAttributes; }
+  Coord CursorOf(Handle buffer) const;
+  platform::Word CurrentAttribute(Handle buffer) const;
   // Puts a character and an attribute into a cell behind the library's back.
   void Poke(Handle buffer, Coord at, char character, platform::Word attribute);
   // Letters over the buffer's whole window, light grey on black: row r holds the alphabet from its
