@@ -8,16 +8,7 @@
 #include <string>
 #include <vector>
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#endif
-#include "workload.h"
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+#include "harness_workload.hpp"
 
 namespace {
 

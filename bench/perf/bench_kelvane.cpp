@@ -13,17 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#endif
 #define BE_DRAW_BOX 1
-#include "workload.h"
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+#include "harness_workload.hpp"
 
 namespace {
 

@@ -59,7 +59,7 @@ class FileSystem {
 
 // The files of this process. Tests install their own; otherwise the build platform's.
 FileSystem& Files();
-// The system's own file steps (POSIX now; Windows to come).
+// The system's own file steps: POSIX or Windows.
 FileSystem& SystemFiles();
 void InstallFiles(FileSystem* files);  // nullptr returns to the system's
 

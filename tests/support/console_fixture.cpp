@@ -7,6 +7,8 @@
 
 namespace kelvane::testing {
 
+std::string ExpectedHelpFile() { return "/opt/kelvane/share/KelvaneSG3.chm"; }
+
 ConsoleTest::ConsoleTest(short columns, short rows) {
   emulated_.SetConsoleSize(columns, rows);
   emulated_.SetSystemDirectory("/opt/kelvane/share");
@@ -17,6 +19,14 @@ ConsoleTest::~ConsoleTest() {
   platform::InstallPlatform(nullptr);
   // A test that left a console loaded must not leak it into the next test on this thread.
   KelvaneConsole::ConsoleGlobals::ConsoleIsLoaded = 0;
+}
+
+Handle ConsoleTest::Shown() const { return emulated_.ActiveBufferHandle(); }
+
+Coord ConsoleTest::CursorOf(Handle buffer) const { return emulated_.BufferInfo(buffer)->dwCursorPosition; }
+
+platform::Word ConsoleTest::CurrentAttribute(Handle buffer) const {
+  return emulated_.BufferInfo(buffer)->wAttributes;
 }
 
 Handle ConsoleTest::PageBuffer(Console& console, Integer page) {

@@ -700,7 +700,11 @@ SystemTime EmulatedConsole::GetLocalTime() {
   auto now = std::chrono::system_clock::now();
   std::time_t t = std::chrono::system_clock::to_time_t(now);
   std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &t);  // the same, with the arguments the other way round
+#else
   localtime_r(&t, &tm);
+#endif
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   SystemTime st;
   st.wYear = static_cast<Word>(tm.tm_year + 1900);

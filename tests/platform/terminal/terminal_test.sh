@@ -33,6 +33,10 @@ dir=$(mktemp -d)
 server="kelvane-test-$$-$RANDOM"
 cleanup() { tmux -L "$server" kill-server 2>/dev/null; rm -rf "$dir"; }
 trap cleanup EXIT
+# A test killed outright (ctest's timeout sends SIGKILL) runs no trap: a watcher in a session of its own
+# ends the tmux server, and the program on it, within a second of this script's end.
+setsid -f bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done; tmux -L "$2" kill-server; rm -rf "$3"' \
+  _ $$ "$server" "$dir" </dev/null >/dev/null 2>&1
 fail() {
   echo "FAIL: $*"
   echo "--- screen:"; tmux -L "$server" capture-pane -p 2>/dev/null
