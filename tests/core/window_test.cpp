@@ -13,13 +13,14 @@ namespace {
 class WindowTest : public LoadedTest {
  protected:
   // The platform's cursor of a buffer as "size visible".
-  std::string PlatformCursor(Handle buffer) const {
-    const auto info = *emulated_.BufferCursorInfo(buffer);
+  std::string PlatformCursor(Handle buffer) {
+    platform::CursorInfo info{};
+    EXPECT_TRUE(Platform().GetConsoleCursorInfo(buffer, &info));
     return std::to_string(info.dwSize) + (info.bVisible ? " on" : " off");
   }
   void SetPlatformCursor(platform::Dword size, bool visible) {
     platform::CursorInfo info{size, visible ? 1 : 0};
-    ASSERT_TRUE(emulated_.SetConsoleCursorInfo(Shown(), &info));
+    ASSERT_TRUE(Platform().SetConsoleCursorInfo(Shown(), &info));
   }
 };
 
@@ -64,11 +65,16 @@ TEST_F(WindowTest, TheSettersCompareWithAndWriteTheStoredShapeNotTheConsoles) {
 TEST_F(WindowTest, TheCaptionIsCodePage437AndReadsBackAsItsFirst1024Characters) {
   console_.Caption("Café ┌─┐ ½ αß ░ €");
   EXPECT_EQ(console_.Caption(), "Café ┌─┐ ½ αß ░ ?");
-  EXPECT_EQ(emulated_.Title(), "Caf\x82 \xDA\xC4\xBF \xAB \xE0\xE1 \xB0 ?");
+  if (Emulated()) {
+    EXPECT_EQ(emulated_.Title(), "Caf\x82 \xDA\xC4\xBF \xAB \xE0\xE1 \xB0 ?");
+  }
+  // Real consoles differ on a title longer than the reader's buffer: Windows' gives nothing, Wine's ends
+  // it with a NUL in the buffer's last place.
+  if (!Emulated()) return;
   const std::string first = "<" + std::string(1022, 'c') + ">";
   console_.Caption(first + "tail");
-  EXPECT_EQ(emulated_.Title().size(), 1028u);
   EXPECT_EQ(console_.Caption(), first);
+  EXPECT_EQ(emulated_.Title().size(), 1028u);
   // A failed read gives the empty string.
   emulated_.FailCall(Op::GetConsoleTitleA, 1);
   EXPECT_EQ(console_.Caption(), "");

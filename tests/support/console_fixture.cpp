@@ -21,6 +21,10 @@ ConsoleTest::~ConsoleTest() {
   KelvaneConsole::ConsoleGlobals::ConsoleIsLoaded = 0;
 }
 
+bool ConsoleTest::Emulated() const { return true; }
+
+platform::ConsolePlatform& ConsoleTest::Platform() { return emulated_; }
+
 Handle ConsoleTest::Shown() const { return emulated_.ActiveBufferHandle(); }
 
 Coord ConsoleTest::CursorOf(Handle buffer) const { return emulated_.BufferInfo(buffer)->dwCursorPosition; }

@@ -93,6 +93,12 @@ class ConsoleTest : public ::testing::Test {
   platform::CharInfo Cell(Handle buffer, int x, int y) const;
   Coord CursorOf(Handle buffer) const;
   platform::Word CurrentAttribute(Handle buffer) const;
+  // False on a real console (the Windows build of these tests), where a test leaves out what only the
+  // emulated console gives: operations made to fail, buffers larger than their window, its records.
+  bool Emulated() const;
+  // The console operations the Console runs on, to read and set behind its back what both kinds of
+  // console keep alike (modes, the cursor's shape).
+  platform::ConsolePlatform& Platform();
   // Puts a character and an attribute into a cell behind the library's back.
   void Poke(Handle buffer, Coord at, char character, platform::Word attribute);
   // Letters over the buffer's whole window, light grey on black: row r holds the alphabet from its

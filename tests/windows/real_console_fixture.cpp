@@ -160,6 +160,10 @@ ConsoleTest::~ConsoleTest() {
   KelvaneConsole::ConsoleGlobals::ConsoleIsLoaded = 0;
 }
 
+bool ConsoleTest::Emulated() const { return false; }
+
+platform::ConsolePlatform& ConsoleTest::Platform() { return Noted(); }
+
 Handle ConsoleTest::Shown() const { return Noted().shown; }
 
 Coord ConsoleTest::CursorOf(Handle buffer) const {
