@@ -180,9 +180,9 @@ TEST_F(ContractTest, APageIndexThatDoesNotConvertOrLiesOutsideTheTable) {
       console_.ClearScreen(kWhite, kDarkBlue);
       console_.SetCursorPos(3, 2);
       Poke(Shown(), Coord{0, 0}, 'A', 0x1E);
-      const Rows text = Text(Shown()), attributes = Attributes(Shown());
+      const Rows screen = Screen(Shown());
       EXPECT_EQ(Outcome([&] { return m.call(0, 0, pages[i]); }), m.bad_pages[i]) << m.name << " page " << i;
-      ExpectScreen(Shown(), text, attributes);
+      EXPECT_EQ(Screen(Shown()), screen);
       EXPECT_EQ(console_.Page(), 0);
     }
   }

@@ -33,8 +33,10 @@ TEST_F(PageCopyTest, OneReadAndOneWriteOfTheShownWindow) {
   for (const auto& [from, to, result, writes, text, colours] : copies) {
     emulated_.ResetCallCounts();
     EXPECT_EQ(console_.PageCopy(from, to), result) << from << " to " << to;
-    EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA), 1);
-    EXPECT_EQ(emulated_.CallCount(Op::WriteConsoleOutputA), writes);
+    if (Emulated()) {
+      EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA), 1);
+      EXPECT_EQ(emulated_.CallCount(Op::WriteConsoleOutputA), writes);
+    }
     Rows rows(5, kBlankRow);
     rows[0].replace(0, text.size(), text);
     ExpectScreen(Shown(), rows, Rows(5, Repeat(colours, 20)));

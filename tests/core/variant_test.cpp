@@ -1,6 +1,8 @@
-// Variant::ToInteger and Variant::ToLong against the OLE Automation conversions (VarI2FromR8,
-// VarI4FromR8, VarI2FromStr, VarI4FromStr in the United States English locale). Many expected values
-// come from Wine's oleaut32 tests (vartype.c, vartest.c), which also pass on Windows.
+// Variant::ToInteger and Variant::ToLong against the OLE Automation conversions (VarI2FromStr, VarI4FromStr
+// in the United States English locale, and from the other kinds), then ToBoolean and ToString. Many expected
+// values come from Wine's oleaut32 tests (vartype.c, vartest.c), which also pass on Windows. Doubles and
+// 32-bit integers, whose outcomes follow a rule, and very long texts are the fuzz target
+// variant_conversion's.
 #include <kelvane/console.hpp>
 
 #include <gtest/gtest.h>
@@ -8,7 +10,6 @@
 #include <cstdint>
 #include <exception>
 #include <limits>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -22,40 +23,17 @@ using namespace std::string_view_literals;
 // Outcomes that are errors rather than values.
 constexpr std::int64_t kOv = INT64_MIN;
 constexpr std::int64_t kTm = INT64_MIN + 1;
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Callers catch the library's errors as std::exception too.
 static_assert(std::is_base_of_v<std::exception, Error>);
 
-template <typename Conversion>
-std::optional<Error> ErrorOf(Conversion&& conversion) {
+// The value, or kOv and kTm for errors 6 and 13 (whose other fields the fuzz target checks).
+std::int64_t Outcome(const Variant& value, bool to_integer) {
   try {
-    conversion();
-  } catch (const Error& error) {
-    return error;
+    return to_integer ? value.ToInteger() : value.ToLong();
+  } catch (const Error& e) {
+    return e.Number() == 6 ? kOv : e.Number() == 13 ? kTm : -e.Number();
   }
-  return std::nullopt;
-}
-
-// A value, or an error with every field as the conversions raise it: no help file, no context.
-void ExpectOutcome(const Variant& value, bool to_integer, std::int64_t expected) {
-  SCOPED_TRACE(to_integer ? "to Integer" : "to Long");
-  std::int64_t result = 0;
-  const auto error = ErrorOf([&] { result = to_integer ? value.ToInteger() : value.ToLong(); });
-  if (expected != kOv && expected != kTm) {
-    EXPECT_FALSE(error) << "raised " << error->Number();
-    EXPECT_EQ(result, expected);
-    return;
-  }
-  const char* description = expected == kOv ? "Overflow" : "Type mismatch";
-  ASSERT_TRUE(error) << "returned " << result;
-  EXPECT_EQ(error->Number(), expected == kOv ? 6 : 13);
-  EXPECT_EQ(error->Source(), "KelvaneConsole");
-  EXPECT_EQ(error->Description(), description);
-  EXPECT_STREQ(error->what(), description);
-  EXPECT_EQ(error->HelpFile(), "");
-  EXPECT_EQ(error->HelpContext(), 0);
 }
 
 struct Case {
@@ -64,9 +42,6 @@ struct Case {
   std::int64_t integer, long_;  // ToInteger's and ToLong's outcomes
 };
 
-Case V(Variant value, std::int64_t integer, std::int64_t long_) {
-  return {std::move(value), "", integer, long_};
-}
 Case T(std::string_view text, std::int64_t integer, std::int64_t long_) {
   return {Variant(String(text)), ::testing::PrintToString(text), integer, long_};
 }
@@ -75,56 +50,17 @@ void Expect(std::initializer_list<Case> cases) {
   int row = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "row " << row++ << " " << c.label);
-    ExpectOutcome(c.value, true, c.integer);
-    ExpectOutcome(c.value, false, c.long_);
+    EXPECT_EQ(Outcome(c.value, true), c.integer) << "to Integer";
+    EXPECT_EQ(Outcome(c.value, false), c.long_) << "to Long";
   }
+}
+
+Case V(Variant value, std::int64_t integer, std::int64_t long_) {
+  return {std::move(value), "", integer, long_};
 }
 
 void ExpectMismatches(std::initializer_list<std::string_view> texts) {
   for (const std::string_view text : texts) Expect({T(text, kTm, kTm)});
-}
-
-TEST(VariantConversion, KindsOtherThanTextAndDouble) {
-  ASSERT_EQ(Variant(Integer{1}).GetKind(), Variant::Kind::Integer);
-  ASSERT_EQ(Variant(std::int32_t{1}).GetKind(), Variant::Kind::Long);
-  ASSERT_EQ(Variant(std::int64_t{3'000'000'000}).GetKind(), Variant::Kind::Double);
-  const char* no_text = nullptr;
-  Expect({V(Variant(), kTm, kTm), V(Missing, kTm, kTm), V(Variant::Null(), kTm, kTm),
-          V(Variant(no_text), kTm, kTm), V(Variant::Empty(), 0, 0), V(true, -1, -1), V(false, 0, 0),
-          V(Integer{INT16_MAX}, INT16_MAX, INT16_MAX), V(Integer{INT16_MIN}, INT16_MIN, INT16_MIN),
-          V(std::int32_t{-32768}, -32768, -32768), V(std::int32_t{32768}, kOv, 32768),
-          V(std::int32_t{-32769}, kOv, -32769), V(std::int32_t{INT32_MAX}, kOv, INT32_MAX),
-          V(std::int32_t{INT32_MIN}, kOv, INT32_MIN), V(std::uint16_t{65535}, kOv, 65535),
-          V(std::int64_t{-5}, -5, -5), V(std::int64_t{3'000'000'000}, kOv, kOv),
-          V(std::int64_t{-2'147'483'649}, kOv, kOv)});
-}
-
-// An unsigned value up to 0xFFFFFFFF keeps its 32 bits as a Long, whatever the width of its type: the
-// colours a C++ client writes as 0xFF0000FF. Beyond 32 bits it is a Double, as a signed value is.
-TEST(VariantConversion, UnsignedValuesUpTo32BitsAreTheLongOfTheirBits) {
-  ASSERT_EQ(Variant(std::uint32_t{0xFFFFFFFF}).GetKind(), Variant::Kind::Long);
-  ASSERT_EQ(Variant(std::uint64_t{0xFFFFFFFF}).GetKind(), Variant::Kind::Long);
-  ASSERT_EQ(Variant(0x80000000ul).GetKind(), Variant::Kind::Long);
-  ASSERT_EQ(Variant(std::uint8_t{200}).GetKind(), Variant::Kind::Long);
-  ASSERT_EQ(Variant(std::uint64_t{0x100000000}).GetKind(), Variant::Kind::Double);
-  EXPECT_EQ(Variant(std::uint64_t{0x100000000}).DoubleValue(), 4294967296.0);
-  Expect({V(std::uint16_t{65535}, kOv, 65535), V(std::uint32_t{0x7FFFFFFF}, kOv, INT32_MAX),
-          V(std::uint32_t{0x80000000}, kOv, INT32_MIN), V(0xFF0000FFu, kOv, -16776961),
-          V(0xFFFFFFFFul, -1, -1), V(0xFFFFFFFEull, -2, -2), V(std::uint64_t{0xFFFF8000}, -32768, -32768),
-          V(std::uint64_t{0xFFFF7FFF}, kOv, -32769), V(std::uint64_t{0x100000000}, kOv, kOv),
-          V(UINT64_MAX, kOv, kOv)});
-}
-
-// The range test comes before rounding, against the half-way points.
-TEST(VariantConversion, DoublesRoundHalfToEvenWithinTheRange) {
-  Expect({V(0.0, 0, 0), V(-0.0, 0, 0), V(0.4, 0, 0), V(0.6, 1, 1), V(-0.6, -1, -1), V(2.4999999999, 2, 2),
-          V(2.5000000001, 3, 3), V(std::numeric_limits<double>::denorm_min(), 0, 0),
-          V(32767.49, 32767, 32767), V(32767.5, kOv, 32768), V(32768.4, kOv, 32768),
-          V(-32768.5, -32768, -32768), V(-32768.51, kOv, -32769), V(100000.5, kOv, 100000)});
-  Expect({V(2147483647.49, kOv, INT32_MAX), V(2147483647.5, kOv, kOv), V(2147483646.5, kOv, 2147483646),
-          V(-2147483647.5, kOv, INT32_MIN), V(-2147483648.5, kOv, INT32_MIN), V(-2147483648.51, kOv, kOv),
-          V(9.3e18, kOv, kOv), V(-1e300, kOv, kOv), V(std::numeric_limits<double>::max(), kOv, kOv),
-          V(kInf, kOv, kOv), V(-kInf, kOv, kOv), V(kNaN, kOv, kOv), V(-kNaN, kOv, kOv)});
 }
 
 TEST(VariantConversion, TextDigitsSpacesSignsCurrencyAndSeparators) {
@@ -142,29 +78,6 @@ TEST(VariantConversion, TextDigitsSpacesSignsCurrencyAndSeparators) {
           T("($5)", -5, -5), T("1,,000", 1000, 1000), T("1,00,0,,", 1000, 1000), T("32,768", kOv, 32768),
           T("1,001.5", 1002, 1002), T("1.5,1", 2, 2), T("5 ,", 5, 5), T("5\0abc"sv, 5, 5),
           T(" -7 \0 junk"sv, -7, -7), T("&H10\0xyz"sv, 16, 16)});
-}
-
-// Wine's vartype.c rounding tables, then exact decimal ties far past a double's precision.
-TEST(VariantConversion, TextRoundsItsExactDecimalValueHalfToEven) {
-  Expect({T("0.5", 0, 0), T("1.5", 2, 2), T("2.5", 2, 2), T("3.5", 4, 4), T("-0.5", 0, 0), T("-1.5", -2, -2),
-          T("-2.5", -2, -2), T(".51", 1, 1), T("-.51", -1, -1), T("0.06", 0, 0),
-          T("2.500000000000000000000000", 2, 2), T("2.50000000000000000000001", 3, 3)});
-  Expect({T("2.49999999999999999999999", 2, 2), T("32767.49999", 32767, 32767), T("32767.5", kOv, 32768),
-          T("-32768.5", -32768, -32768), T("-32768.5000000000000000001", kOv, -32769),
-          T("32766.5", 32766, 32766), T("2147483647.49", kOv, INT32_MAX), T("2147483647.5", kOv, kOv),
-          T("2147483646.5", kOv, 2147483646), T("-2147483648.5", kOv, INT32_MIN),
-          T("-2147483648.51", kOv, kOv), T("9999999999999999999.5", kOv, kOv)});
-}
-
-TEST(VariantConversion, TextExponents) {
-  // 2^32: an exponent kept in 32 bits would wrap to 0.
-  Expect({T("1E+03", 1000, 1000), T("1e-0", 1, 1), T("1.e2", 100, 100), T(".5e1", 5, 5), T("5e-1", 0, 0),
-          T("15e-1", 2, 2), T("25e-1", 2, 2), T("12.355e2", 1236, 1236), T("0.006e2", 1, 1),
-          T("3.2768e4", kOv, 32768), T("-3.2768e4", -32768, -32768), T("1,0e1", 100, 100)});
-  Expect({T("1e3-", -1000, -1000), T("2.147483647e9", kOv, INT32_MAX), T("21474836470e-1", kOv, INT32_MAX),
-          T("1e10", kOv, kOv), T("1e19", kOv, kOv), T("1e99999", kOv, kOv),
-          T("-1e99999999999999999999999999", kOv, kOv), T("0e99999999999999999999999999", 0, 0),
-          T("1e-99999999999999999999999999", 0, 0), T("1e4294967296", kOv, kOv), T("1e-4294967296", 0, 0)});
 }
 
 // An &H or &O literal is a bit pattern of the target's width, read as two's complement (Wine's
@@ -204,83 +117,97 @@ TEST(VariantConversion, TextThatIsNotANumberIsATypeMismatch) {
       {"\xD9\xA1", "\xEF\xBC\x91", "\xC2\xBD", "\xE3\x80\x80\x35", "5\xE3\x80\x80", "\xC2\xA1\x35"});
 }
 
-TEST(VariantConversion, VeryLongText) {
-  const auto text = [](std::string_view a, std::size_t n, char fill, std::string_view b = "") {
-    return String(a) + String(n, fill) + String(b);
-  };
-  Expect({T(text("", 200000, '9'), kOv, kOv), T(text("", 200000, '0', "42"), 42, 42),
-          T(text("0.", 200000, '0', "9"), 0, 0), T(text("2.5", 200000, '0'), 2, 2),
-          T(text("2.5", 200000, '0', "1"), 3, 3), T(text("1.", 200000, '9'), 2, 2),
-          T(text("1", 100000, '0', "e-100000"), 1, 1), T(text("0.", 99999, '0', "1e100000"), 1, 1),
-          T(text("32768", 5000, '0', "e-5000"), kOv, 32768), T(text("1e", 10000, '9'), kOv, kOv),
-          T(text("1e-", 10000, '9'), 0, 0), T(text("1e", 10000, '0', "3"), 1000, 1000)});
-  Expect({T(text("&H", 100000, 'F'), kOv, kOv), T(text("&O", 100000, '7'), kOv, kOv),
-          T(text("&H", 100000, '0', "1"), 1, 1), T(text("5", 100000, ','), 5, 5),
-          T(text("", 100000, ' ', "5" + String(100000, ' ')), 5, 5), T(text("", 100000, ' '), kTm, kTm),
-          T(text("", 100000, '-'), kTm, kTm), T(text("", 100000, '.'), kTm, kTm)});
+// The other kinds; an unsigned value up to 0xFFFFFFFF keeps its 32 bits as a Long, whatever the width
+// of its type (the colours a C++ client writes as 0xFF0000FF), and beyond 32 bits it is a Double.
+TEST(VariantConversion, KindsOtherThanText) {
+  ASSERT_EQ(Variant(Integer{1}).GetKind(), Variant::Kind::Integer);
+  ASSERT_EQ(Variant(std::int32_t{1}).GetKind(), Variant::Kind::Long);
+  ASSERT_EQ(Variant(std::int64_t{3'000'000'000}).GetKind(), Variant::Kind::Double);
+  for (const Variant& v : {Variant(std::uint8_t{200}), Variant(std::uint16_t{1}), Variant(0x80000000u),
+                           Variant(0xFFFFFFFFul), Variant(0xFFFFFFFEull), Variant(std::uint64_t{0xFFFF8000})})
+    EXPECT_EQ(v.GetKind(), Variant::Kind::Long);
+  EXPECT_EQ(Variant(std::uint64_t{0x100000000}).DoubleValue(), 4294967296.0);
+  const char* no_text = nullptr;
+  Expect({V(Variant(), kTm, kTm), V(Missing, kTm, kTm), V(Variant::Null(), kTm, kTm),
+          V(Variant(no_text), kTm, kTm), V(Variant::Empty(), 0, 0), V(true, -1, -1), V(false, 0, 0),
+          V(Integer{INT16_MAX}, INT16_MAX, INT16_MAX), V(Integer{INT16_MIN}, INT16_MIN, INT16_MIN),
+          V(std::int64_t{-5}, -5, -5), V(std::int64_t{3'000'000'000}, kOv, kOv),
+          V(std::int64_t{-2'147'483'649}, kOv, kOv)});
+  Expect({V(std::uint8_t{200}, 200, 200), V(std::uint16_t{65535}, kOv, 65535),
+          V(std::uint32_t{0x80000000}, kOv, INT32_MIN), V(0xFF0000FFu, kOv, -16776961),
+          V(0xFFFFFFFFul, -1, -1), V(0xFFFFFFFEull, -2, -2), V(std::uint64_t{0xFFFF8000}, -32768, -32768),
+          V(std::uint64_t{0xFFFF7FFF}, kOv, -32769), V(std::uint64_t{0x100000000}, kOv, kOv),
+          V(UINT64_MAX, kOv, kOv)});
 }
 
-// VariantChangeType to VT_BOOL: numbers are True unless zero, text is the words or any number.
+// Wine's vartype.c rounding tables, then exact decimal ties far past a double's precision.
+TEST(VariantConversion, TextRoundsItsExactDecimalValueHalfToEven) {
+  Expect({T("0.5", 0, 0), T("1.5", 2, 2), T("2.5", 2, 2), T("3.5", 4, 4), T("-0.5", 0, 0), T("-1.5", -2, -2),
+          T("-2.5", -2, -2), T(".51", 1, 1), T("-.51", -1, -1), T("0.06", 0, 0),
+          T("2.500000000000000000000000", 2, 2), T("2.50000000000000000000001", 3, 3)});
+  Expect({T("2.49999999999999999999999", 2, 2), T("32767.49999", 32767, 32767), T("32767.5", kOv, 32768),
+          T("-32768.5", -32768, -32768), T("-32768.5000000000000000001", kOv, -32769),
+          T("32766.5", 32766, 32766), T("2147483647.49", kOv, INT32_MAX), T("2147483647.5", kOv, kOv),
+          T("2147483646.5", kOv, 2147483646), T("-2147483648.5", kOv, INT32_MIN),
+          T("-2147483648.51", kOv, kOv), T("9999999999999999999.5", kOv, kOv)});
+}
+
+// 2^32: an exponent kept in 32 bits would wrap to 0.
+TEST(VariantConversion, TextExponents) {
+  Expect({T("1E+03", 1000, 1000), T("1e-0", 1, 1), T("1.e2", 100, 100), T(".5e1", 5, 5), T("5e-1", 0, 0),
+          T("15e-1", 2, 2), T("25e-1", 2, 2), T("12.355e2", 1236, 1236), T("0.006e2", 1, 1),
+          T("3.2768e4", kOv, 32768), T("-3.2768e4", -32768, -32768), T("1,0e1", 100, 100)});
+  Expect({T("1e3-", -1000, -1000), T("2.147483647e9", kOv, INT32_MAX), T("21474836470e-1", kOv, INT32_MAX),
+          T("1e10", kOv, kOv), T("1e19", kOv, kOv), T("1e99999", kOv, kOv),
+          T("-1e99999999999999999999999999", kOv, kOv), T("0e99999999999999999999999999", 0, 0),
+          T("1e-99999999999999999999999999", 0, 0), T("1e4294967296", kOv, kOv), T("1e-4294967296", 0, 0)});
+}
+
+// VariantChangeType to VT_BOOL: a number is True unless zero; text is the words (any case, or between
+// #s) or any number; anything else is error 13.
 TEST(VariantConversion, ToBoolean) {
-  const std::pair<Variant, int> cases[] = {{Variant::Empty(), 0},
-                                           {false, 0},
-                                           {true, 1},
-                                           {Integer{0}, 0},
-                                           {Integer{-5}, 1},
-                                           {0.0, 0},
-                                           {-0.0, 0},
-                                           {1e-300, 1},
-                                           {kNaN, 1},
-                                           {kInf, 1},
-                                           {"true", 1},
-                                           {"FALSE", 0},
-                                           {"tRuE", 1},
-                                           {"#TRUE#", 1},
-                                           {"#false#", 0},
-                                           {"0", 0},
-                                           {" -0.000 ", 0},
-                                           {"0.4", 1},
-                                           {"&H0", 0},
-                                           {"&H100000000", 1},
-                                           {"1e99999", 1},
-                                           {"0e99999", 0},
-                                           {String("false\0junk"sv), 0},
-                                           {" True", -1},
-                                           {"Tru", -1},
-                                           {"yes", -1},
-                                           {"", -1},
-                                           {Variant::Null(), -1},
-                                           {Missing, -1}};
-  for (const auto& [value, expected] : cases) {
-    SCOPED_TRACE(::testing::PrintToString(value.StringValue()));
-    const auto error = ErrorOf([&] { EXPECT_EQ(value.ToBoolean(), expected == 1); });
-    EXPECT_EQ(error ? error->Number() : 0, expected < 0 ? 13 : 0);
-  }
+  const auto outcome = [](const Variant& value) {
+    try {
+      return value.ToBoolean() ? 1 : 0;
+    } catch (const Error& e) {
+      return -e.Number();
+    }
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const Variant& v :
+       {Variant(true), Variant(Integer{-5}), Variant(1e-300), Variant(nan), Variant("tRuE"),
+        Variant("#TRUE#"), Variant("0.4"), Variant("&H100000000"), Variant("1e99999")})
+    EXPECT_EQ(outcome(v), 1) << v.StringValue();
+  for (const Variant& v : {Variant::Empty(), Variant(false), Variant(Integer{0}), Variant(-0.0),
+                           Variant("FALSE"), Variant("#false#"), Variant(" -0.000 "), Variant("&H0"),
+                           Variant("0e99999"), Variant(String("false\0junk"sv))})
+    EXPECT_EQ(outcome(v), 0) << v.StringValue();
+  for (const Variant& v :
+       {Variant(" True"), Variant("Tru"), Variant("yes"), Variant(""), Variant::Null(), Missing})
+    EXPECT_EQ(outcome(v), -13) << v.StringValue();
 }
 
-// VariantChangeType to VT_BSTR without flags: a Boolean is a number there, not "True".
+// VariantChangeType to VT_BSTR without flags: a Boolean is a number, a Double has 15 significant digits.
 TEST(VariantConversion, ToString) {
   const std::pair<Variant, std::string> cases[] = {{Variant::Empty(), ""},
                                                    {true, "-1"},
                                                    {false, "0"},
-                                                   {Integer{-32768}, "-32768"},
                                                    {Long{INT32_MIN}, "-2147483648"},
                                                    {0xFFFFFFFFu, "-1"},
-                                                   {0.1, "0.1"},
                                                    {-0.0, "0"},
-                                                   {1.5, "1.5"},
                                                    {1.0 / 3, "0.333333333333333"},
                                                    {123456789012345.0, "123456789012345"},
                                                    {1e15, "1E+15"},
-                                                   {1e20, "1E+20"},
                                                    {-2.5e-5, "-2.5E-05"},
                                                    {1e-300, "1E-300"},
                                                    {"é text", "é text"}};
   for (const auto& [value, expected] : cases) EXPECT_EQ(value.ToString(), expected);
   for (const Variant& value : {Variant::Null(), Missing}) {
-    const auto error = ErrorOf([&] { value.ToString(); });
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->Number(), 13);
+    try {
+      ADD_FAILURE() << value.ToString();
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), 13);
+    }
   }
 }
 

@@ -30,7 +30,7 @@ class ScreenFileTest : public LoadedTest {
   ScreenFileTest() { platform::InstallFiles(&files_); }
   ~ScreenFileTest() override { platform::InstallFiles(nullptr); }
   void ExpectFileError(const std::function<void()>& call, const std::string& member) {
-    ExpectError(ErrorOf(call), 75, "KelvaneConsole." + member, "Path/File Access Error.");
+    EXPECT_EQ(ErrorOf(call), "75 KelvaneConsole." + member + ": Path/File Access Error.");
   }
 
   ScratchFolder folder_;
@@ -162,8 +162,8 @@ TEST_F(ScreenFileTest, NamesThatAreNoRegularFileRaise75AndChangeNothing) {
   EXPECT_EQ(ReadFile(name_), "old");
   EXPECT_TRUE(fs::is_fifo(fifo) && fs::is_character_file(device) && fs::is_empty(folder));
   ExpectScreen(Shown(), text, attributes);
-  ExpectError(ErrorOf([&] { console_.SaveScreen(name_, 5); }), 30058, "KelvaneConsole.SaveScreen",
-              "Invalid Page Index; Page not yet created.");
+  EXPECT_EQ(ErrorOf([&] { console_.SaveScreen(name_, 5); }),
+            "30058 KelvaneConsole.SaveScreen: Invalid Page Index; Page not yet created.");
   EXPECT_EQ(ReadFile(name_), "old");
 }
 #endif
@@ -178,8 +178,8 @@ TEST_F(ScreenFileTest, RefusedCellTransfersAreFalseAndAFailedPageLookupComesFirs
   EXPECT_FALSE(console_.LoadScreen(name_));
   ExpectScreen(Shown(), text, attributes);
   emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
-  ExpectError(ErrorOf([&] { console_.LoadScreen(folder_ / "absent.bin", 9); }), 30053,
-              "KelvaneConsole.zzzHandleFromPage", "Invalid Page specified.");
+  EXPECT_EQ(ErrorOf([&] { console_.LoadScreen(folder_ / "absent.bin", 9); }),
+            "30053 KelvaneConsole.zzzHandleFromPage: Invalid Page specified.");
   // A missing file: the page's new buffer stays, its cells as they were.
   ExpectFileError([&] { console_.LoadScreen(folder_ / "absent.bin", 9); }, "LoadScreen");
   EXPECT_EQ(Text(PageBuffer(console_, 9), 0, 1), Rows{std::string(80, ' ')});
@@ -235,6 +235,23 @@ TEST_F(ScreenFileTest, LinksKeepPointingWhereTheyDidAndPermissionBitsStay) {
   EXPECT_EQ(ReadFile(folder_ / "real/new.bin").size(), 8004u);
   EXPECT_EQ(folder_.Names("real"), (std::set<std::string>{"hard.bin", "new.bin", "screen.bin"}));
   EXPECT_EQ(folder_.Names("links"), (std::set<std::string>{"new.lnk", "screen.lnk"}));
+}
+
+// Records that cannot be had in memory: the call fails as a refused cell transfer does, with no
+// std::bad_alloc for the caller.
+TEST_F(ScreenFileTest, RecordsThatCannotBeHadFailAsARefusedTransfer) {
+  ASSERT_TRUE(console_.WriteText("kept"));
+  ASSERT_TRUE(console_.SaveScreen(name_));
+  const std::string saved = ReadFile(name_);
+  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
+  const Rows screen = Screen(Shown(), 0, -1, true);
+  const CellArrayLimit limit(2000);  // the 80 x 25 window and the trailing record are 2001
+  emulated_.ResetCallCounts();
+  EXPECT_FALSE(console_.SaveScreen(name_));
+  EXPECT_FALSE(console_.LoadScreen(name_));
+  EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA) + emulated_.CallCount(Op::WriteConsoleOutputA), 0);
+  EXPECT_EQ(ReadFile(name_), saved);
+  EXPECT_EQ(Screen(Shown(), 0, -1, true), screen);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/console_fixture.hpp"
 
+#include <utility>
+
 #include "core/console_impl.hpp"
 #include "platform/codepage.hpp"
 
@@ -19,6 +21,10 @@ ConsoleTest::~ConsoleTest() {
   KelvaneConsole::ConsoleGlobals::ConsoleIsLoaded = 0;
 }
 
+bool ConsoleTest::Emulated() const { return true; }
+
+platform::ConsolePlatform& ConsoleTest::Platform() { return emulated_; }
+
 Handle ConsoleTest::Shown() const { return emulated_.ActiveBufferHandle(); }
 
 Coord ConsoleTest::CursorOf(Handle buffer) const { return emulated_.BufferInfo(buffer)->dwCursorPosition; }
@@ -35,37 +41,36 @@ Handle ConsoleTest::PageBuffer(Console& console, Integer page) {
   return handle;
 }
 
-namespace {
-
-// Rows of a buffer's window, each cell turned into text by `render`.
-template <class Render>
-Rows WindowRows(const EmulatedConsole& emulated, Handle buffer, int first, int count, Render render) {
-  auto info = emulated.BufferInfo(buffer);
+Rows ConsoleTest::Screen(Handle buffer, int first, int count, bool hex) const {
+  static constexpr std::pair<platform::Word, char> kLetters[] = {
+      {0x07, '.'}, {0x1F, '#'}, {0x08, 's'}, {0x4E, 'r'}};
+  const auto info = emulated_.BufferInfo(buffer);
   if (!info) return {};
-  auto cells = emulated.ReadCells(buffer);
-  const auto& w = info->srWindow;
-  Rows lines(static_cast<size_t>(count < 0 ? w.Bottom - w.Top + 1 - first : count));
-  for (size_t r = 0; r < lines.size(); ++r) {
-    for (int x = w.Left; x <= w.Right; ++x)
-      lines[r] +=
-          render(cells[static_cast<size_t>(w.Top + first + static_cast<int>(r)) * info->dwSize.X + x]);
+  const auto cells = emulated_.ReadCells(buffer);
+  const SmallRect& w = info->srWindow;
+  Rows rows(static_cast<size_t>(count < 0 ? w.Bottom - w.Top + 1 - first : count));
+  for (size_t r = 0; r < rows.size(); ++r) {
+    std::string text, colours;
+    for (int x = w.Left; x <= w.Right; ++x) {
+      const auto& cell = cells[static_cast<size_t>(w.Top + first + static_cast<int>(r)) * info->dwSize.X + x];
+      text += platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      colours += hex ? std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]} : "?";
+      for (const auto& [attribute, letter] : kLetters)
+        if (!hex && cell.Attributes == attribute) colours.back() = letter;
+    }
+    rows[r] = text + " " + colours;
   }
-  return lines;
+  return rows;
 }
 
-}  // namespace
-
-Rows ConsoleTest::Text(Handle buffer, int first, int count) const {
-  return WindowRows(emulated_, buffer, first, count, [](const platform::CharInfo& cell) {
-    return platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
-  });
-}
-
-Rows ConsoleTest::Attributes(Handle buffer, int first, int count) const {
-  return WindowRows(emulated_, buffer, first, count, [](const platform::CharInfo& cell) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    return std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]};
-  });
+Rows ConsoleTest::Part(Handle buffer, int first, int count, bool text) const {
+  Rows rows = Screen(buffer, first, count, true);
+  const SmallRect w = emulated_.BufferInfo(buffer)->srWindow;
+  const size_t colours = 2 * static_cast<size_t>(w.Right - w.Left + 1);
+  for (std::string& row : rows)
+    row = text ? row.substr(0, row.size() - colours - 1) : row.substr(row.size() - colours);
+  return rows;
 }
 
 platform::CharInfo ConsoleTest::Cell(Handle buffer, int x, int y) const {

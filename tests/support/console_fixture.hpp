@@ -1,4 +1,4 @@
-// A fresh emulated console for each test, and helpers that read a page back as literal text.
+// A fresh emulated console for each test, and its pages read back as literal text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,14 +28,8 @@ using platform::SmallRect;
 using Rows = std::vector<std::string>;
 
 // Colours by name, as RGB values (red in the low byte).
-inline constexpr Long kBlack = 0x000000;
-inline constexpr Long kDarkBlue = 0x800000;
-inline constexpr Long kDarkGreen = 0x008000;
-inline constexpr Long kDarkRed = 0x000080;
-inline constexpr Long kLightGrey = 0xC0C0C0;
-inline constexpr Long kRed = 0x0000FF;
-inline constexpr Long kYellow = 0x00FFFF;
-inline constexpr Long kWhite = 0xFFFFFF;
+inline constexpr Long kBlack = 0, kDarkBlue = 0x800000, kDarkGreen = 0x008000, kDarkRed = 0x000080,
+                      kRed = 0x0000FF, kYellow = 0x00FFFF, kWhite = 0xFFFFFF;
 
 inline std::string Repeat(const std::string& text, int times) {
   std::string all;
@@ -45,28 +39,21 @@ inline std::string Repeat(const std::string& text, int times) {
 
 inline KSConsoleLineStyles Style(int value) { return static_cast<KSConsoleLineStyles>(value); }
 
-// The error a call raises; fails the test when it raises none.
-template <class F>
-Error ErrorOf(F&& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no error was raised";
-  return Error(0, "", "");
-}
-
 // The help file every numbered error names: in the system directory the fixture gives the console.
 std::string ExpectedHelpFile();
 
-// Number, source and description as given; the help file and context every numbered error carries.
-inline void ExpectError(const Error& e, Long number, const std::string& source, const std::string& text) {
-  EXPECT_EQ(e.Number(), number);
-  EXPECT_EQ(e.Source(), source);
-  EXPECT_EQ(e.Description(), text);
-  EXPECT_EQ(e.HelpFile(), ExpectedHelpFile());
-  EXPECT_EQ(e.HelpContext(), 1000);
+// The error a call raises as "NUMBER SOURCE: TEXT", once its help file and context are checked (every
+// numbered error carries the same); "no error" when it raises none.
+template <class F>
+std::string ErrorOf(F&& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.HelpFile(), ExpectedHelpFile());
+    EXPECT_EQ(e.HelpContext(), 1000);
+    return std::to_string(e.Number()) + " " + e.Source() + ": " + e.Description();
+  }
+  return "no error";
 }
 
 // Memory for cell arrays of more than `cells` cells cannot be had while this lives.
@@ -88,25 +75,40 @@ class ConsoleTest : public ::testing::Test {
   Handle Shown() const;
   // The buffer of a page (the page must exist), found by showing it for a moment.
   Handle PageBuffer(Console& console, Integer page);
-  // Rows of a buffer's window as text (code page 437 glyphs, UTF-8) from `first` for `count` rows.
-  Rows Text(Handle buffer, int first = 0, int count = -1) const;
-  // The same rows as attributes: two hex digits a cell (background, foreground).
-  Rows Attributes(Handle buffer, int first = 0, int count = -1) const;
+  // Rows of a buffer's window from `first` for `count` rows, each its characters as code page 437
+  // glyphs (UTF-8), a space, then a letter a cell for its attribute: '.' light grey on black (07), '#'
+  // white on dark blue (1F), 's' the shadow's dark grey on black (08), 'r' yellow on dark red (4E), '?'
+  // any other; or, with `hex`, two hex digits a cell for its attribute.
+  Rows Screen(Handle buffer, int first = 0, int count = -1, bool hex = false) const;
+  // The same rows' text alone, or their attributes alone as two hex digits a cell.
+  Rows Text(Handle buffer, int first = 0, int count = -1) const { return Part(buffer, first, count, true); }
+  Rows Attributes(Handle buffer, int first = 0, int count = -1) const {
+    return Part(buffer, first, count, false);
+  }
+  void ExpectScreen(Handle buffer, const Rows& text, const Rows& attributes) const {
+    EXPECT_EQ(Text(buffer), text);
+    EXPECT_EQ(Attributes(buffer), attributes);
+  }
   // One cell of a buffer (buffer coordinates).
   platform::CharInfo Cell(Handle buffer, int x, int y) const;
   Coord CursorOf(Handle buffer) const;
   platform::Word CurrentAttribute(Handle buffer) const;
+  // False on a real console (the Windows build of these tests), where a test leaves out what only the
+  // emulated console gives: operations made to fail, buffers larger than their window, its records.
+  bool Emulated() const;
+  // The console operations the Console runs on, to read and set behind its back what both kinds of
+  // console keep alike (modes, the cursor's shape).
+  platform::ConsolePlatform& Platform();
   // Puts a character and an attribute into a cell behind the library's back.
   void Poke(Handle buffer, Coord at, char character, platform::Word attribute);
   // Letters over the buffer's whole window, light grey on black: row r holds the alphabet from its
   // (r+1)-th letter, so that a character kept from the wrong cell shows.
   void PaintPattern(Handle buffer);
-  void ExpectScreen(Handle buffer, const Rows& text, const Rows& attributes) const {
-    EXPECT_EQ(Text(buffer), text);
-    EXPECT_EQ(Attributes(buffer), attributes);
-  }
 
   EmulatedConsole emulated_;
+
+ private:
+  Rows Part(Handle buffer, int first, int count, bool text) const;
 };
 
 // A loaded console.
@@ -116,17 +118,11 @@ class LoadedTest : public ConsoleTest {
   Console console_;
 };
 
-// A loaded 20 x 5 console cleared white on dark blue, for the text and cell tests.
+// A loaded 20 x 5 console cleared white on dark blue.
 class SmallConsoleTest : public LoadedTest {
  protected:
   inline static const std::string kBlankRow = std::string(20, ' ');
-  inline static const std::string kWhiteOnDarkBlueRow = "1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F1F";
-
   SmallConsoleTest() : LoadedTest(20, 5) { console_.ClearScreen(kWhite, kDarkBlue); }
-  // Nothing written since the fixture cleared it.
-  void ExpectBlankPage(Handle buffer) const {
-    ExpectScreen(buffer, Rows(5, kBlankRow), Rows(5, kWhiteOnDarkBlueRow));
-  }
 };
 
 }  // namespace kelvane::testing

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/console_impl.hpp"
@@ -159,6 +160,10 @@ ConsoleTest::~ConsoleTest() {
   KelvaneConsole::ConsoleGlobals::ConsoleIsLoaded = 0;
 }
 
+bool ConsoleTest::Emulated() const { return false; }
+
+platform::ConsolePlatform& ConsoleTest::Platform() { return Noted(); }
+
 Handle ConsoleTest::Shown() const { return Noted().shown; }
 
 Coord ConsoleTest::CursorOf(Handle buffer) const {
@@ -176,17 +181,35 @@ Handle ConsoleTest::PageBuffer(Console& console, Integer page) {
   return handle;
 }
 
-Rows ConsoleTest::Text(Handle buffer, int first, int count) const {
-  return WindowRows(buffer, first, count, [](const platform::CharInfo& cell) {
-    return platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
-  });
+namespace {
+
+std::string Glyph(const platform::CharInfo& cell) {
+  return platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
 }
 
-Rows ConsoleTest::Attributes(Handle buffer, int first, int count) const {
-  return WindowRows(buffer, first, count, [](const platform::CharInfo& cell) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    return std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]};
+std::string Hex(const platform::CharInfo& cell) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]};
+}
+
+}  // namespace
+
+Rows ConsoleTest::Screen(Handle buffer, int first, int count, bool hex) const {
+  static constexpr std::pair<platform::Word, char> kLetters[] = {
+      {0x07, '.'}, {0x1F, '#'}, {0x08, 's'}, {0x4E, 'r'}};
+  Rows rows = WindowRows(buffer, first, count, Glyph);
+  const Rows colours = WindowRows(buffer, first, count, [hex](const platform::CharInfo& cell) {
+    if (hex) return Hex(cell);
+    for (const auto& [attribute, letter] : kLetters)
+      if (cell.Attributes == attribute) return std::string(1, letter);
+    return std::string("?");
   });
+  for (size_t r = 0; r < rows.size() && r < colours.size(); ++r) rows[r] += " " + colours[r];
+  return rows;
+}
+
+Rows ConsoleTest::Part(Handle buffer, int first, int count, bool text) const {
+  return text ? WindowRows(buffer, first, count, Glyph) : WindowRows(buffer, first, count, Hex);
 }
 
 platform::CharInfo ConsoleTest::Cell(Handle buffer, int x, int y) const {

@@ -1,10 +1,13 @@
 // Runs the conformance scripts of conformance/*.test against the emulated console, one test per file.
 // A line holds commands separated by ';'; '#' starts a comment. A command is an operation of the console
-// interface (or a test control: alloc, realloc, buffer, keys, sendkeys) or `expect WHAT ...`. Handles go
-// by name (in, out, err and those `new` binds); an operation on an output buffer takes an optional name
-// first, `out` when none is given. An operation must succeed unless it ends in `fails ERROR`; `-> ...`
-// states what it writes back. Numbers: decimal or 0x..; attributes and modes: hex; coordinates X,Y;
-// sizes WxH; rectangles L,T,R,B; texts in double quotes with C escapes, repeated by `"ab" x 3`.
+// interface, a test control (alloc, realloc, buffer, new-geometry, fail, keys, sendkeys, input, keystroke,
+// system-folder, frame) or `expect WHAT ...`. Handles go by name (in, out, err, null, invalid, bogus and
+// those `new` binds); an operation takes an optional name first, `out` when none is given (`in` for the
+// input operations). An operation must succeed unless it ends in `fails ERROR` (a control that refuses
+// sets no error: `fails 0`); `-> ...` states what it writes back. Numbers: decimal or 0x..; attributes
+// and modes: hex; coordinates X,Y; sizes WxH; rectangles L,T,R,B; texts in double quotes with C escapes,
+// repeated by `"ab" x 3`; input records as dVK.CHAR[.STATE][*REPEAT] for a key going down (u for up),
+// hex with the repeat in decimal, or mouse, size, menu, focus for the other events.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +15,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -19,6 +24,8 @@
 #include <vector>
 
 #include "platform/emulated/emulated_console.hpp"
+#include "platform/emulated/support.hpp"
+#include "platform/keyboard.hpp"
 
 namespace kelvane::platform {
 namespace {
@@ -83,11 +90,60 @@ SmallRect Rect(const std::string& t) {
 }
 std::string Show(Coord c) { return std::to_string(c.X) + "," + std::to_string(c.Y); }
 std::string Show(SmallRect r) { return Show(Coord{r.Left, r.Top}) + "," + Show(Coord{r.Right, r.Bottom}); }
-std::string ShowHex(Dword v) {
+
+std::string ShowHex(Dword value, const char* format = "%02X") {
   char text[16];
-  std::snprintf(text, sizeof text, "%02X", v);
+  std::snprintf(text, sizeof text, format, value);
   return text;
 }
+
+const std::pair<Word, std::string> kEvents[] = {
+    {kMouseEvent, "mouse"}, {kWindowBufferSizeEvent, "size"}, {kMenuEvent, "menu"}, {kFocusEvent, "focus"}};
+InputRecord Record(const std::string& t) {  // with the key's own scan code
+  InputRecord r;
+  for (const auto& [type, name] : kEvents) r.EventType = t == name ? type : r.EventType;
+  unsigned vk = 0, ch = 0, state = 0;
+  const size_t star = t.find('*');
+  std::sscanf(t.substr(1, star - 1).c_str(), "%x.%x.%x", &vk, &ch, &state);
+  const auto repeat = static_cast<Word>(star == std::string::npos ? 1 : std::stoi(t.substr(star + 1)));
+  r.KeyEvent =
+      KeyEventRecord{t[0] == 'd',           repeat, static_cast<Word>(vk), ScanCode(static_cast<Word>(vk)),
+                     static_cast<Word>(ch), state};
+  return r;
+}
+std::string Show(const InputRecord& r) {  // with !SCAN when the scan code is not the key's own
+  for (const auto& [type, name] : kEvents)
+    if (r.EventType == type) return name;
+  const KeyEventRecord& k = r.KeyEvent;
+  std::string shown =
+      (k.bKeyDown ? "d" : "u") + ShowHex(k.wVirtualKeyCode, "%X") + "." + ShowHex(k.uChar, "%X");
+  if (k.dwControlKeyState != 0) shown += "." + ShowHex(k.dwControlKeyState, "%X");
+  if (k.wRepeatCount != 1) shown += "*" + std::to_string(k.wRepeatCount);
+  if (k.wVirtualScanCode != ScanCode(k.wVirtualKeyCode)) shown += "!" + ShowHex(k.wVirtualScanCode, "%X");
+  return shown;
+}
+
+// What EndOfCall hands the presenter: repaint (whose spans are the whole window) or scroll N, cursor X,Y,
+// title TEXT, full-screen or windowed, input-mode HEX, then the spans as ROW:LEFT-RIGHT.
+std::string Show(const ConsoleFrame& f) {
+  std::string s = f.repaint         ? "repaint "
+                  : f.scrolled != 0 ? "scroll " + std::to_string(f.scrolled) + " "
+                                    : "";
+  if (f.cursor_changed) s += "cursor " + Show(f.cursor) + " ";
+  if (f.title_changed) s += "title " + f.title + " ";
+  if (f.display_mode_changed) s += f.full_screen ? "full-screen " : "windowed ";
+  if (f.input_mode_changed) s += "input-mode " + ShowHex(f.input_mode, "%X") + " ";
+  for (const ConsoleFrame::Span& span : f.spans) {
+    if (!f.repaint)
+      s +=
+          std::to_string(span.row) + ":" + std::to_string(span.left) + "-" + std::to_string(span.right) + " ";
+  }
+  return s;
+}
+struct Frames final : Presenter {
+  std::vector<ConsoleFrame> shown;
+  void Present(const ConsoleFrame& frame) noexcept override { shown.push_back(frame); }
+};
 
 constexpr CharInfo kUntouched{0xEEEE, 0xEEEE};  // a caller's array cell no call wrote; shows as '~'
 const std::string kArrayLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -126,20 +182,24 @@ class Script {
     }
   };
 
-  Handle H(Args& a) {
+  Handle H(Args& a, const char* otherwise = "out") {
     if (a.More() && !a.t[a.at].quoted && names_.contains(a.t[a.at].text)) return names_[a.Next()];
-    return names_["out"];
+    return names_[otherwise];
   }
   void Start(Coord size) {
     console_ = std::make_unique<EmulatedConsole>();
     console_->SetConsoleSize(size.X, size.Y);
+    console_->SetPresenter(&frames_);
   }
   Bool Alloc() {
     const Bool ok = console_->AllocConsole();
     names_["in"] = console_->GetStdHandle(kStdInputHandle);
     names_["out"] = console_->GetStdHandle(kStdOutputHandle);
     names_["err"] = console_->GetStdHandle(kStdErrorHandle);
-    console_->EndInput();  // a read that finds nothing fails at once instead of waiting
+    names_["null"] = 0;
+    names_["invalid"] = kInvalidHandle;
+    names_["bogus"] = 0x7FFFFFF0;  // never issued
+    console_->EndInput();          // a read that finds nothing fails at once instead of waiting
     return ok;
   }
   ScreenBufferInfo Info(Handle h) {
@@ -191,20 +251,88 @@ class Script {
       return names_[name] != kInvalidHandle;
     }
     if (op == "title") return console_->SetConsoleTitleA(a.Next().c_str());
+    if (op == "app") return console_->AppActivate(a.Next());
+    if (op == "std") return console_->GetStdHandle(Number(a.Next())) != kInvalidHandle;
+    if (op == "system-folder") return console_->SetSystemDirectory(a.Next()), std::nullopt;
+    if (op == "new-geometry") {  // WxH|- [window L,T,R,B]: for the buffers created from now on
+      const std::string size = a.Next();
+      const auto window = a.Take("window") ? std::optional(Rect(a.Next())) : std::nullopt;
+      return console_->SetNewBufferGeometry(size == "-" ? std::nullopt : std::optional(Point(size)), window);
+    }
+    if (op == "fail") {  // OPERATION N ERROR [every] | clear: fault injection
+      const std::map<std::string, Op> ops{{"attr", Op::SetConsoleTextAttribute},
+                                          {"new", Op::CreateConsoleScreenBuffer},
+                                          {"fill-char", Op::FillConsoleOutputCharacterA}};
+      if (a.Take("clear")) return console_->ClearFailures(), std::nullopt;
+      const Op failing = ops.at(a.Next());
+      const int nth = std::stoi(a.Next());
+      const Dword error = Number(a.Next());
+      return console_->FailCall(failing, nth, error, a.Take("every")), std::nullopt;
+    }
+    if (op == "frame") {  // -> FRAME: what EndOfCall hands the presenter, none for nothing
+      frames_.shown.clear();
+      console_->EndOfCall();
+      std::string expected;
+      for (const Token& t : back) expected += t.text + " ";
+      EXPECT_EQ(frames_.shown.empty() ? "none " : Show(frames_.shown.at(0)), expected);
+      EXPECT_LE(frames_.shown.size(), 1u);
+      return std::nullopt;
+    }
     if (op == "keys") return console_->QueueText(a.Next()), std::nullopt;
     if (op == "sendkeys") return console_->SendKeys(a.Next(), true), std::nullopt;
-    if (op == "flush") return console_->FlushConsoleInputBuffer(names_["in"]);
+    if (op == "input") {  // RECORD...: written in one call, as WriteConsoleInput writes them
+      std::vector<InputRecord> records;
+      while (a.More()) records.push_back(Record(a.Next()));
+      return console_->QueueInput(records), std::nullopt;
+    }
+    if (op == "keystroke") {  // VK CHAR STATE, in hex: typed, through the console's keyboard filter
+      const auto vk = static_cast<Word>(Hex(a.Next())), ch = static_cast<Word>(Hex(a.Next()));
+      return console_->QueueKeystroke(vk, ch, Hex(a.Next())), std::nullopt;
+    }
+    const bool input = op == "flush" || op == "records" || op == "read" || op == "count";
+    const Handle h = H(a, input ? "in" : "out");
+    if (op == "flush") return console_->FlushConsoleInputBuffer(h);
+    if (op == "records") {  // N -> RECORD...: ReadConsoleInputA of up to N records
+      const Dword size = Number(a.Next());
+      std::vector<InputRecord> records(std::clamp<Dword>(size, 1, 64));
+      Dword got = 0;
+      const Bool ok = console_->ReadConsoleInputA(h, records.data(), size, &got);
+      std::string shown, expected;
+      for (Dword i = 0; ok && i < got; ++i) shown += Show(records.at(i)) + " ";
+      for (const Token& t : back) expected += t.text + " ";
+      EXPECT_EQ(shown, expected);
+      return ok;
+    }
     if (op == "read") {  // N -> "TEXT", or for a failed read -> the count written back
       const Dword size = Number(a.Next());
       std::string text(std::min<Dword>(size, 4096), '#');
       Dword got = 0xDEAD;
-      const Bool ok = console_->ReadConsoleA(names_["in"], text.data(), size, &got);
+      const Bool ok = console_->ReadConsoleA(h, text.data(), size, &got);
       if (!back.empty()) {
         EXPECT_EQ(ok ? text.substr(0, got) : std::to_string(got), back[0].text);
       }
       return ok;
     }
-    const Handle h = H(a);
+    if (op == "info" || op == "get-shape" || op == "get-mode" || op == "count") {  // -> what they read
+      ScreenBufferInfo info{{1, 2}, {3, 4}, 0xABCD, {5, 6, 7, 8}, {9, 10}};
+      CursorInfo shape{42, 7};
+      Dword n = 0xDEAD;
+      const Bool ok = op == "info"        ? console_->GetConsoleScreenBufferInfo(h, &info)
+                      : op == "get-shape" ? console_->GetConsoleCursorInfo(h, &shape)
+                      : op == "get-mode"  ? console_->GetConsoleMode(h, &n)
+                                          : console_->GetNumberOfConsoleInputEvents(h, &n);
+      EXPECT_TRUE(ok || (info.wAttributes == 0xABCD && shape.dwSize == 42 && n == 0xDEAD)) << "written back";
+      std::string expected;
+      for (const Token& t : back) expected += (op == "get-mode" ? ShowHex(Hex(t.text)) : t.text) + " ";
+      if (ok && !back.empty()) {
+        EXPECT_EQ(op == "get-shape"
+                      ? std::to_string(shape.dwSize) + " " + std::to_string(shape.bVisible) + " "
+                  : op == "get-mode" ? ShowHex(n) + " "
+                                     : std::to_string(n) + " ",
+                  expected);
+      }
+      return ok;
+    }
     if (op == "close") return console_->CloseHandle(h);
     if (op == "activate") return console_->SetConsoleActiveScreenBuffer(h);
     if (op == "attr") return console_->SetConsoleTextAttribute(h, static_cast<Word>(Hex(a.Next())));
@@ -215,11 +343,10 @@ class Script {
       const CursorInfo info{size, std::stoi(a.Next())};
       return console_->SetConsoleCursorInfo(h, &info);
     }
-    if (op == "buffer") {  // WxH [window L,T,R,B]: all of it shown unless a window is given
+    if (op == "buffer") {  // WxH [window L,T,R,B]: all of it shown unless a window is given; refused: fails 0
       const Coord size = Point(a.Next());
       const SmallRect all{0, 0, static_cast<Short>(size.X - 1), static_cast<Short>(size.Y - 1)};
-      EXPECT_TRUE(console_->SetBufferGeometry(h, size, a.Take("window") ? Rect(a.Next()) : all));
-      return std::nullopt;
+      return console_->SetBufferGeometry(h, size, a.Take("window") ? Rect(a.Next()) : all);
     }
     if (op == "write") {
       const std::string text = a.Next();
@@ -302,14 +429,12 @@ class Script {
 
   void Expect(Args& a, const Tokens& back) {
     const std::string what = a.Next();
-    if (what == "pending") {
-      Dword count = 0xDEAD;
-      EXPECT_NE(console_->GetNumberOfConsoleInputEvents(names_["in"], &count), 0);
-      EXPECT_EQ(count, Number(a.Next()));
-    } else if (what == "title") {  // [buffer N] -> RETURNED "BYTES": GetConsoleTitleA into N bytes of '#'
+    if (what == "title" || what == "system-folder") {  // [buffer N] -> RETURNED "BYTES", into N bytes of '#'
       const Dword size = a.Take("buffer") ? Number(a.Next()) : 70000;
       std::string buffer(size + 2, '#');
-      EXPECT_EQ(console_->GetConsoleTitleA(buffer.data(), size), Number(back.at(0).text));
+      EXPECT_EQ(what == "title" ? console_->GetConsoleTitleA(buffer.data(), size)
+                                : console_->GetSystemDirectoryA(buffer.data(), size),
+                Number(back.at(0).text));
       const std::string expected = Args{back, 1}.Next();
       EXPECT_EQ(buffer.substr(0, expected.size()), expected);
     } else if (what == "array") {  // ROW "TEXT" [attr AA]: a row of the last cell call's array
@@ -338,50 +463,77 @@ class Script {
       }
     } else if (what == "attr") {
       EXPECT_EQ(ShowHex(Info(h).wAttributes), ShowHex(Hex(a.Next())));
-    } else if (what == "mode") {
-      Dword mode = 0xDEAD;
-      EXPECT_NE(console_->GetConsoleMode(h, &mode), 0);
-      EXPECT_EQ(ShowHex(mode), ShowHex(Hex(a.Next())));
-    } else if (what == "shape") {  // SIZE VISIBLE, through GetConsoleCursorInfo
-      CursorInfo info{0xDEAD, 7};
-      EXPECT_NE(console_->GetConsoleCursorInfo(h, &info), 0);
-      EXPECT_EQ(info.dwSize, Number(a.Next()));
-      EXPECT_EQ(info.bVisible, std::stoi(a.Next()));
     } else {
       ADD_FAILURE() << "unknown expectation " << what;
     }
   }
 
+  Frames frames_;  // outlives every console
   std::unique_ptr<EmulatedConsole> console_ = std::make_unique<EmulatedConsole>();
   std::map<std::string, Handle> names_;
   std::vector<CharInfo> array_;
   Coord array_size_{0, 0};
 };
 
-class ConformanceScript : public ::testing::Test {
- public:
-  explicit ConformanceScript(fs::path file) : file_(std::move(file)) {}
-  void TestBody() override { Script().Run(file_); }
-
- private:
-  fs::path file_;
-};
-
-// One test per script, registered before main runs the tests. No scripts is a failure, not a pass.
-const bool kRegistered = [] {
+// One test per script; no scripts is a failure, not a pass.
+std::vector<fs::path> Scripts() {
   const fs::path folder = fs::path(__FILE__).parent_path() / "conformance";
   std::vector<fs::path> files;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error))
     if (entry.path().extension() == ".test") files.push_back(entry.path());
-  if (files.empty()) files.push_back(folder / "missing.test");
   std::sort(files.begin(), files.end());
-  for (const fs::path& file : files) {
-    ::testing::RegisterTest("EmulatedConformance", file.stem().string().c_str(), nullptr, nullptr, __FILE__,
-                            __LINE__, [file]() -> ::testing::Test* { return new ConformanceScript(file); });
+  return files.empty() ? std::vector{folder / "missing.test"} : files;
+}
+
+class EmulatedConformance : public ::testing::TestWithParam<fs::path> {};
+TEST_P(EmulatedConformance, Script) { Script().Run(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(, EmulatedConformance, ::testing::ValuesIn(Scripts()),
+                         [](const auto& info) { return info.param.stem().string(); });
+
+// Null pointers, which the scripts cannot pass: 998 (ERROR_NOACCESS), nothing changed; with nothing to
+// write or room for nothing, success at once with nothing taken.
+using EmulatedArguments = testing::EmulatedConsoleTest;
+TEST_F(EmulatedArguments, NullPointersFailWith998AndChangeNothing) {
+  CharInfo cell{'x', 0x1F};
+  SmallRect region{0, 0, 0, 0};
+  InputRecord record;
+  Dword n = 0;
+  const Coord one{1, 1}, origin{0, 0};
+  const std::function<Bool()> calls[] = {
+      [&] { return console_.GetConsoleScreenBufferInfo(out_, nullptr); },
+      [&] { return console_.WriteConsoleOutputA(out_, nullptr, one, origin, &region); },
+      [&] { return console_.WriteConsoleOutputA(out_, &cell, one, origin, nullptr); },
+      [&] { return console_.ReadConsoleOutputA(out_, nullptr, one, origin, &region); },
+      [&] { return console_.ReadConsoleOutputA(out_, &cell, one, origin, nullptr); },
+      [&] { return console_.FillConsoleOutputCharacterA(out_, 'q', 5, origin, nullptr); },
+      [&] { return console_.FillConsoleOutputAttribute(out_, 0x70, 5, origin, nullptr); },
+      [&] { return console_.WriteConsoleA(out_, nullptr, 5, &n); },
+      [&] { return console_.GetConsoleCursorInfo(out_, nullptr); },
+      [&] { return console_.SetConsoleCursorInfo(out_, nullptr); },
+      [&] { return console_.GetConsoleMode(out_, nullptr); },
+      [&] { return console_.GetConsoleMode(in_, nullptr); },
+      [&] { return console_.SetConsoleTitleA(nullptr); },
+      [&] { return console_.ReadConsoleA(in_, nullptr, 4, &n); },
+      [&] { return console_.ReadConsoleA(in_, &cell, 4, nullptr); },
+      [&] { return console_.ReadConsoleInputA(in_, nullptr, 1, &n); },
+      [&] { return console_.ReadConsoleInputA(in_, &record, 1, nullptr); },
+      [&] { return console_.GetNumberOfConsoleInputEvents(in_, nullptr); },
+  };
+  console_.QueueText("ab");
+  for (size_t i = 0; i < std::size(calls); ++i) {
+    SCOPED_TRACE(i);  // the call's row
+    EXPECT_FAILS(calls[i](), Dword{998});
   }
-  return true;
-}();
+  EXPECT_EQ(console_.ReadCells(out_).at(0), (CharInfo{' ', 0x07}));
+  EXPECT_EQ(console_.GetConsoleTitleA(nullptr, 64), 0u);
+  EXPECT_NE(console_.WriteConsoleA(out_, nullptr, 0, &n), 0);
+  EXPECT_EQ(n, 0u);
+  EXPECT_NE(console_.ReadConsoleA(in_, &cell, 0, &n), 0);
+  EXPECT_NE(console_.ReadConsoleInputA(in_, &record, 0, &n), 0);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(console_.PendingInput(), 4u);
+}
 
 }  // namespace
 }  // namespace kelvane::platform

@@ -1,5 +1,5 @@
 // A console allocated for each test of the emulated console, with short ways to make buffers and to
-// check failures, and key records as a US keyboard sends them.
+// check failures, and a presenter that hands each frame to a function.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,8 +11,6 @@
 #include "platform/keyboard.hpp"
 
 namespace kelvane::platform::testing {
-
-inline constexpr Dword kErrorInvalidAccess = 998;
 
 // Expects `call` to fail with `error`; the last error is cleared first so an old one cannot pass for it.
 #define EXPECT_FAILS(call, error)                         \
@@ -39,30 +37,11 @@ class EmulatedConsoleTest : public ::testing::Test {
     console_.FailCall(Op::GetLocalTime, 1, 0);
     console_.GetLocalTime();
   }
-  Bool Write(Handle buffer, const std::string& text) {
-    return console_.WriteConsoleA(buffer, text.data(), static_cast<Dword>(text.size()), nullptr);
-  }
 
   EmulatedConsole console_;
   Handle in_ = 0;
   Handle out_ = 0;
 };
-
-inline InputRecord Down(Word vk, Word ch, Dword state = 0) {
-  InputRecord r;
-  r.KeyEvent = KeyEventRecord{1, 1, vk, ScanCode(vk), ch, state};
-  return r;
-}
-inline InputRecord Up(Word vk, Word ch, Dword state = 0) {
-  InputRecord r = Down(vk, ch, state);
-  r.KeyEvent.bKeyDown = 0;
-  return r;
-}
-inline InputRecord EventOfType(Word type) {
-  InputRecord r;
-  r.EventType = type;
-  return r;
-}
 
 // Hands each frame to a function, for tests that watch what would be shown.
 class FramesTo final : public Presenter {

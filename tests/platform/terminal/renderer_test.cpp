@@ -8,10 +8,10 @@
 
 #include "platform/codepage.hpp"
 #include "platform/emulated/emulated_console.hpp"
+#include "platform/emulated/support.hpp"
 #include "platform/terminal/terminal_screen.hpp"
 #include "platform/terminal/vt_model.hpp"
 #include "platform/terminal/vt_renderer.hpp"
-#include "support/callback_presenter.hpp"
 
 namespace kelvane::platform::terminal {
 namespace {
@@ -140,7 +140,7 @@ class Rendering : public ::testing::Test {
   EmulatedConsole console_;
   VtRenderer renderer_;
   std::string bytes_;
-  platform::testing::CallbackPresenter presenter_{
+  platform::testing::FramesTo presenter_{
       [this](const ConsoleFrame& frame) { renderer_.Render(frame, bytes_); }};
   std::unique_ptr<VtModel> model_;
   Handle out_ = 0;
