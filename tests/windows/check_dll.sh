@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
-# Looks at a built KelvaneConsole.dll as a file, with binutils alone, so that it runs for either bitness
-# on any host: usage `check_dll.sh KelvaneConsole.dll 32|64`.
-# - the machine it is for, and exactly the four exports, undecorated;
-# - the DLLs it imports are the system's only (no MinGW runtime DLL would be found beside a client);
-# - the type library as resource "TYPELIB" 1, of the system kind that matches the bitness;
-# - the resource "_IID_CONSOLE" 1: the length 16, then the identifier of _Console from the IDL;
-# - the version resource: 3.0.0.8, "3.00.0008", and "OLESelfRegister".
-# Ends with "N passed, N failed".
+# KelvaneConsole.dll as a file, with binutils alone, so that it runs for either bitness on any host: usage
+# `check_dll.sh KelvaneConsole.dll 32|64`. Its machine, exports, imports (system DLLs only: no MinGW runtime
+# DLL would be found beside a client) and resources. Ends with "N passed, N failed".
 set -u
 dll=${1:?usage: check_dll.sh KelvaneConsole.dll 32|64}
 bits=${2:?usage: check_dll.sh KelvaneConsole.dll 32|64}
@@ -19,18 +14,10 @@ esac
 objdump=$triple-objdump
 windres=$triple-windres
 
-passed=0
-failed=0
-check() {
-  if [ "$2" = "$3" ]; then
-    passed=$((passed + 1))
-    echo "ok   $1"
-  else
-    failed=$((failed + 1))
-    echo "FAIL $1"
-    echo "     expected: $3"
-    echo "     found:    $2"
-  fi
+passed=0 failed=0
+check() {  # NAME FOUND EXPECTED
+  if [ "$2" = "$3" ]; then passed=$((passed + 1)) && echo "ok   $1"; else
+    failed=$((failed + 1)) && printf 'FAIL %s\n     expected: %s\n     found:    %s\n' "$1" "$3" "$2"; fi
 }
 
 headers=$($objdump -p "$dll")
@@ -58,10 +45,9 @@ resource_hex() {
     sed -n 's/^ [0-9a-f]* \(\([0-9a-f]\{2,8\} \)\{1,4\}\).*/\1/p' | tr -d ' \n'
 }
 
-# Resource names: the type's entry is followed by exactly one name, id 1.
+# Resource names: each type's entry is followed by exactly one name, id 1.
 names_of() { sed -n "/name: .*: $1,/,/Language Table/p" <<<"$headers" | sed -n 's/.*Entry: ID: \(0x[0-9a-f]*\),.*/\1/p' | head -1; }
-check "resource TYPELIB has id 1" "$(names_of TYPELIB)" "0x000001"
-check "resource _IID_CONSOLE has id 1" "$(names_of _IID_CONSOLE)" "0x000001"
+check "resources TYPELIB and _IID_CONSOLE have id 1" "$(names_of TYPELIB) $(names_of _IID_CONSOLE)" "0x000001 0x000001"
 
 typelib=$(resource_hex TYPELIB)
 check "TYPELIB 1 is a type library (MSFT)" "${typelib:0:8}" "4d534654"
@@ -77,11 +63,9 @@ check "_IID_CONSOLE 1: length 16, then the identifier of _Console ($uuid)" "$(re
   "10000000$(le "$d1")$(le "$d2")$(le "$d3")$d4$d5"
 
 version=$($windres -i "$dll" -O rc 2>/dev/null | sed -n '/VERSIONINFO/,$p')
-check "file version 3.0.0.8" "$(sed -n 's/^ *FILEVERSION //p' <<<"$version")" "3, 0, 0, 8"
-check "product version 3.0.0.8" "$(sed -n 's/^ *PRODUCTVERSION //p' <<<"$version")" "3, 0, 0, 8"
-check "FileVersion text" "$(sed -n 's/.*VALUE "FileVersion", "\(.*\)"/\1/p' <<<"$version")" "3.00.0008"
-check "ProductVersion text" "$(sed -n 's/.*VALUE "ProductVersion", "\(.*\)"/\1/p' <<<"$version")" "3.00.0008"
-check "marked self-registering" "$(grep -c 'VALUE "OLESelfRegister"' <<<"$version")" "1"
+fields=$(sed -n -e 's/^ *\(FILE\|PRODUCT\)VERSION //p' -e 's/.*VALUE "\(FileVersion\|ProductVersion\|OLESelfRegister\)", "\(.*\)"/\1 \2/p' <<<"$version" | paste -sd '|')
+check "version 3.0.0.8, \"3.00.0008\", self-registering" "$fields" \
+  "3, 0, 0, 8|3, 0, 0, 8|FileVersion 3.00.0008|ProductVersion 3.00.0008|OLESelfRegister "
 
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]

@@ -14,87 +14,33 @@
 #include "platform/codepage.hpp"
 #include "support/console_fixture.hpp"
 
+// The entry of SetConsoleActiveScreenBuffer in this program's import table.
+extern "C" decltype(&::SetConsoleActiveScreenBuffer) __imp_SetConsoleActiveScreenBuffer;
+
 namespace kelvane::testing {
 
 namespace {
 
-using platform::Bool;
-using platform::Dword;
-
 HANDLE Native(Handle handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle)); }
 
-// The real console, with the buffer it was last told to show noted: the console API has no call that
-// names the active buffer (CONOUT$ opens the buffer the process started with, under Wine).
-class ShownBufferNoted final : public platform::ConsolePlatform {
- public:
-  Handle shown = 0;
+// The buffer the Console last showed. The console API has no call that names the active buffer (under
+// Wine, CONOUT$ opens the one the process started with), so this program's import of
+// SetConsoleActiveScreenBuffer, through which the system platform calls it, is pointed at NoteShown.
+decltype(&::SetConsoleActiveScreenBuffer) g_show = nullptr;
+Handle g_shown = 0;
 
-  Bool AllocConsole() override { return os().AllocConsole(); }
-  Bool FreeConsole() override { return os().FreeConsole(); }
-  Handle GetStdHandle(Dword n) override { return os().GetStdHandle(n); }
-  Bool CloseHandle(Handle h) override { return os().CloseHandle(h); }
-  Handle CreateConsoleScreenBuffer(Dword a, Dword s, Dword f) override {
-    return os().CreateConsoleScreenBuffer(a, s, f);
-  }
-  Bool SetConsoleActiveScreenBuffer(Handle h) override {
-    const Bool ok = os().SetConsoleActiveScreenBuffer(h);
-    if (ok) shown = h;
-    return ok;
-  }
-  Bool GetConsoleScreenBufferInfo(Handle h, platform::ScreenBufferInfo* i) override {
-    return os().GetConsoleScreenBufferInfo(h, i);
-  }
-  Bool ReadConsoleOutputA(Handle h, platform::CharInfo* b, Coord s, Coord c, SmallRect* r) override {
-    return os().ReadConsoleOutputA(h, b, s, c, r);
-  }
-  Bool WriteConsoleOutputA(Handle h, const platform::CharInfo* b, Coord s, Coord c, SmallRect* r) override {
-    return os().WriteConsoleOutputA(h, b, s, c, r);
-  }
-  Bool FillConsoleOutputCharacterA(Handle h, char c, Dword n, Coord at, Dword* w) override {
-    return os().FillConsoleOutputCharacterA(h, c, n, at, w);
-  }
-  Bool FillConsoleOutputAttribute(Handle h, platform::Word a, Dword n, Coord at, Dword* w) override {
-    return os().FillConsoleOutputAttribute(h, a, n, at, w);
-  }
-  Bool WriteConsoleA(Handle h, const void* b, Dword n, Dword* w) override {
-    return os().WriteConsoleA(h, b, n, w);
-  }
-  Bool SetConsoleTextAttribute(Handle h, platform::Word a) override {
-    return os().SetConsoleTextAttribute(h, a);
-  }
-  Bool SetConsoleCursorPosition(Handle h, Coord c) override { return os().SetConsoleCursorPosition(h, c); }
-  Bool GetConsoleCursorInfo(Handle h, platform::CursorInfo* i) override {
-    return os().GetConsoleCursorInfo(h, i);
-  }
-  Bool SetConsoleCursorInfo(Handle h, const platform::CursorInfo* i) override {
-    return os().SetConsoleCursorInfo(h, i);
-  }
-  Bool GetConsoleMode(Handle h, Dword* m) override { return os().GetConsoleMode(h, m); }
-  Bool SetConsoleMode(Handle h, Dword m) override { return os().SetConsoleMode(h, m); }
-  Dword GetConsoleTitleA(char* t, Dword n) override { return os().GetConsoleTitleA(t, n); }
-  Bool SetConsoleTitleA(const char* t) override { return os().SetConsoleTitleA(t); }
-  Bool ReadConsoleA(Handle h, void* b, Dword n, Dword* r) override { return os().ReadConsoleA(h, b, n, r); }
-  Bool ReadConsoleInputA(Handle h, platform::InputRecord* b, Dword n, Dword* r) override {
-    return os().ReadConsoleInputA(h, b, n, r);
-  }
-  Bool GetNumberOfConsoleInputEvents(Handle h, Dword* n) override {
-    return os().GetNumberOfConsoleInputEvents(h, n);
-  }
-  Bool FlushConsoleInputBuffer(Handle h) override { return os().FlushConsoleInputBuffer(h); }
-  Dword GetSystemDirectoryA(char* b, Dword n) override { return os().GetSystemDirectoryA(b, n); }
-  platform::SystemTime GetLocalTime() override { return os().GetLocalTime(); }
-  Bool AppActivate(const std::string& t) override { return os().AppActivate(t); }
-  void SendKeys(const std::string& k, bool w) override { os().SendKeys(k, w); }
-  Dword GetLastError() override { return os().GetLastError(); }
-  void EndOfCall() noexcept override { os().EndOfCall(); }
+BOOL WINAPI NoteShown(HANDLE buffer) {
+  const BOOL ok = g_show(buffer);
+  if (ok) g_shown = static_cast<Handle>(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(buffer)));
+  return ok;
+}
 
- private:
-  static platform::ConsolePlatform& os() { return platform::SystemPlatform(); }
-};
-
-ShownBufferNoted& Noted() {
-  static ShownBufferNoted noted;
-  return noted;
+void NoteShownBuffers() {
+  if (g_show != nullptr) return;
+  DWORD was = 0;
+  VirtualProtect(&__imp_SetConsoleActiveScreenBuffer, sizeof(void*), PAGE_READWRITE, &was);
+  g_show = std::exchange(__imp_SetConsoleActiveScreenBuffer, &NoteShown);
+  VirtualProtect(&__imp_SetConsoleActiveScreenBuffer, sizeof(void*), was, &was);
 }
 
 struct Buffer {
@@ -130,6 +76,15 @@ Rows WindowRows(Handle handle, int first, int count, Render render) {
   return lines;
 }
 
+std::string Glyph(const platform::CharInfo& cell) {
+  return platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
+}
+
+std::string Hex(const platform::CharInfo& cell) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]};
+}
+
 }  // namespace
 
 std::string ExpectedHelpFile() {
@@ -152,19 +107,16 @@ ConsoleTest::ConsoleTest(short columns, short rows) {
     std::fflush(stdout);
     std::_Exit(3);
   }
-  platform::InstallPlatform(&Noted());
+  NoteShownBuffers();
 }
 
-ConsoleTest::~ConsoleTest() {
-  platform::InstallPlatform(nullptr);
-  KelvaneConsole::ConsoleGlobals::ConsoleIsLoaded = 0;
-}
+ConsoleTest::~ConsoleTest() { KelvaneConsole::ConsoleGlobals::ConsoleIsLoaded = 0; }
 
 bool ConsoleTest::Emulated() const { return false; }
 
-platform::ConsolePlatform& ConsoleTest::Platform() { return Noted(); }
+platform::ConsolePlatform& ConsoleTest::Platform() { return platform::SystemPlatform(); }
 
-Handle ConsoleTest::Shown() const { return Noted().shown; }
+Handle ConsoleTest::Shown() const { return g_shown; }
 
 Coord ConsoleTest::CursorOf(Handle buffer) const {
   const Buffer b = Read(buffer);
@@ -180,19 +132,6 @@ Handle ConsoleTest::PageBuffer(Console& console, Integer page) {
   console.Page(previous);
   return handle;
 }
-
-namespace {
-
-std::string Glyph(const platform::CharInfo& cell) {
-  return platform::EncodeUtf8(platform::Cp437Glyph(static_cast<unsigned char>(cell.Char & 0xFF)));
-}
-
-std::string Hex(const platform::CharInfo& cell) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  return std::string{kHex[(cell.Attributes >> 4) & 15], kHex[cell.Attributes & 15]};
-}
-
-}  // namespace
 
 Rows ConsoleTest::Screen(Handle buffer, int first, int count, bool hex) const {
   static constexpr std::pair<platform::Word, char> kLetters[] = {
@@ -225,19 +164,14 @@ void ConsoleTest::Poke(Handle buffer, Coord at, char character, platform::Word a
 
 void ConsoleTest::PaintPattern(Handle buffer) {
   // One rectangle write: cell by cell, a large window takes Wine's console minutes.
-  const SMALL_RECT w = Read(buffer).info.srWindow;
+  SMALL_RECT w = Read(buffer).info.srWindow;
   const COORD size{static_cast<SHORT>(w.Right - w.Left + 1), static_cast<SHORT>(w.Bottom - w.Top + 1)};
   std::vector<CHAR_INFO> cells(static_cast<size_t>(size.X) * static_cast<size_t>(size.Y));
-  for (short y = 0; y < size.Y; ++y) {
-    for (short x = 0; x < size.X; ++x) {
-      CHAR_INFO& cell = cells[static_cast<size_t>(y) * size.X + x];
-      cell.Char.UnicodeChar = 0;
-      cell.Char.AsciiChar = static_cast<char>('a' + (y + x) % 26);
-      cell.Attributes = 0x07;
-    }
+  for (size_t i = 0; i < cells.size(); ++i) {
+    cells[i].Char.AsciiChar = static_cast<char>('a' + (i / size.X + i % size.X) % 26);
+    cells[i].Attributes = 0x07;
   }
-  SMALL_RECT region = w;
-  WriteConsoleOutputA(Native(buffer), cells.data(), size, COORD{0, 0}, &region);
+  WriteConsoleOutputA(Native(buffer), cells.data(), size, COORD{0, 0}, &w);
 }
 
 }  // namespace kelvane::testing
