@@ -1,13 +1,11 @@
 // Terminal bytes to keystrokes: the tables of what terminals send, sequences split across reads, and
-// Escape told from Alt by the time the next byte arrives. A keystroke shows as VK.CHAR in hex, then the
-// modifiers held: S(hift), A(lt), C(trl).
+// Escape told from Alt by the time the next byte arrives. Keystrokes show as VK.CHAR[.MODIFIERS].
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "platform/emulated/support.hpp"
 #include "platform/terminal/key_decoder.hpp"
 
 namespace kelvane::platform::terminal {
@@ -15,21 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 const Clock::time_point t0{};
-const std::pair<Dword, char> kModifiers[] = {
-    {kShiftPressed, 'S'}, {kLeftAltPressed, 'A'}, {kLeftCtrlPressed, 'C'}};
-
-std::string Show(const std::vector<KeyStroke>& keys) {
-  std::string out;
-  for (const KeyStroke& k : keys) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%X.%X", k.virtual_key, k.character);
-    out += (out.empty() ? "" : " ") + std::string(text);
-    if (k.control_state != 0) out += ".";
-    for (const auto& [bit, letter] : kModifiers)
-      if (k.control_state & bit) out += letter;
-  }
-  return out;
-}
+using platform::testing::ShowKeys;
 
 TEST(KeyDecoder, WhatTerminalsSend) {
   const std::pair<std::string, std::string> table[] = {
@@ -69,7 +53,7 @@ TEST(KeyDecoder, WhatTerminalsSend) {
     std::vector<KeyStroke> keys;
     decoder.Feed(bytes, t0, keys);
     decoder.Timeout(keys);
-    EXPECT_EQ(Show(keys), strokes) << ::testing::PrintToString(bytes);
+    EXPECT_EQ(ShowKeys(keys), strokes) << ::testing::PrintToString(bytes);
   }
 }
 
@@ -80,10 +64,10 @@ TEST(KeyDecoder, PiecesAcrossReadsAndTime) {
   decoder.Feed("\x1b[1", t0, keys);
   decoder.Feed(";5", t0 + 5ms, keys);
   decoder.Feed("A\xc3", t0 + 10ms, keys);
-  EXPECT_EQ(Show(keys), "26.0.C");
+  EXPECT_EQ(ShowKeys(keys), "26.0.C");
   EXPECT_EQ(decoder.Deadline(), t0 + 10ms + kEscapeDelay);
   decoder.Feed("\xa9", t0 + 20ms, keys);
-  EXPECT_EQ(Show(keys), "26.0.C E7.82");
+  EXPECT_EQ(ShowKeys(keys), "26.0.C E7.82");
   EXPECT_FALSE(decoder.Deadline());
 
   // Escape then x at once is Alt+x; x after the delay is Escape, then x.
@@ -93,7 +77,7 @@ TEST(KeyDecoder, PiecesAcrossReadsAndTime) {
   decoder.Feed("\x1b", t0 + 1s, keys);
   EXPECT_EQ(decoder.Deadline(), t0 + 1s + kEscapeDelay);
   decoder.Feed("x", t0 + 1s + kEscapeDelay, keys);
-  EXPECT_EQ(Show(keys), "58.78.A 1B.1B 58.78");
+  EXPECT_EQ(ShowKeys(keys), "58.78.A 1B.1B 58.78");
 
   // Keys typed ahead and discarded take the held bytes with them; a cut character at the end of input
   // gives nothing.
@@ -108,7 +92,7 @@ TEST(KeyDecoder, PiecesAcrossReadsAndTime) {
   decoder.Feed("\x1b[" + std::string(40, '1'), t0, keys);
   EXPECT_FALSE(decoder.Holding());
   decoder.Feed("1;2Ab", t0, keys);
-  EXPECT_EQ(Show(keys), "42.62");
+  EXPECT_EQ(ShowKeys(keys), "42.62");
 }
 
 }  // namespace
