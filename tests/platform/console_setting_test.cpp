@@ -11,24 +11,18 @@ namespace {
 using Kind = ConsoleSetting::Kind;
 
 TEST(ConsoleSetting, UnderstoodFormsAndAnythingElse) {
-  struct Case {
-    const char* text;
-    bool valid;
-    Kind kind;
-    int columns, rows;
-  };
-  const Case cases[] = {{nullptr, true, Kind::Automatic, 80, 25},
-                        {"", true, Kind::Automatic, 80, 25},
-                        {"headless", true, Kind::Headless, 80, 25},
-                        {"terminal", true, Kind::Terminal, 80, 25},
-                        {"headless:132x43", true, Kind::Headless, 132, 43},
-                        {"headless:1x1", true, Kind::Headless, 1, 1},
-                        {"headless:9999x9999", true, Kind::Headless, 9999, 9999}};
-  for (const auto& c : cases) {
-    const ConsoleSetting s = ParseConsoleSetting(c.text);
-    EXPECT_EQ((std::tuple{s.valid, s.kind, s.columns, s.rows}),
-              (std::tuple{c.valid, c.kind, c.columns, c.rows}))
-        << (c.text ? c.text : "(null)");
+  const std::tuple<const char*, bool, Kind, int, int> cases[] = {
+      {nullptr, true, Kind::Automatic, 80, 25},
+      {"", true, Kind::Automatic, 80, 25},
+      {"headless", true, Kind::Headless, 80, 25},
+      {"terminal", true, Kind::Terminal, 80, 25},
+      {"headless:132x43", true, Kind::Headless, 132, 43},
+      {"headless:1x1", true, Kind::Headless, 1, 1},
+      {"headless:9999x9999", true, Kind::Headless, 9999, 9999}};
+  for (const auto& [text, valid, kind, columns, rows] : cases) {
+    const ConsoleSetting s = ParseConsoleSetting(text);
+    EXPECT_EQ((std::tuple{s.valid, s.kind, s.columns, s.rows}), (std::tuple{valid, kind, columns, rows}))
+        << (text ? text : "(null)");
   }
   for (const char* text :
        {"headless:", "headless:80", "headless:80x", "headless:x25", "headless:0x25", "headless:80x0",

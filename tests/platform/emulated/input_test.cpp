@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/emulated/support.hpp"
@@ -19,11 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace testing;
-
-constexpr Dword kCtrl = kLeftCtrlPressed, kAlt = kLeftAltPressed, kShift = kShiftPressed;
-
-using Stroke = std::tuple<Word, Word, Dword>;  // virtual key, character, control state
-Stroke S(const KeyStroke& k) { return {k.virtual_key, k.character, k.control_state}; }
 
 TEST(Keyboard, IN4_IN5_ScanCodesAndEnhancedKeys) {
   const Word keys[] = {'Q',      'P',        'A',       'L',       'Z',        'M',        '1',
@@ -42,16 +37,14 @@ TEST(Keyboard, IN4_IN5_ScanCodesAndEnhancedKeys) {
     EXPECT_FALSE(IsEnhancedKey(vk)) << vk;
 }
 
+// Keystrokes show as VK.CHAR[.MODIFIERS] (support.hpp); E7 is VK_PACKET, for characters no key types.
 TEST(Keyboard, IN5_TheKeyBehindEachCharacter) {
-  const std::pair<unsigned char, Stroke> cases[] = {
-      {'a', {'A', 'a', 0}},       {'A', {'A', 'A', kShift}},    {'7', {'7', '7', 0}},
-      {'&', {'7', '&', kShift}},  {')', {'0', ')', kShift}},    {';', {0xBA, ';', 0}},
-      {':', {0xBA, ':', kShift}}, {'\'', {0xDE, '\'', 0}},      {'~', {0xC0, '~', kShift}},
-      {' ', {kVkSpace, ' ', 0}},  {'\r', {kVkReturn, '\r', 0}}, {'\n', {kVkReturn, '\n', kCtrl}},
-      {'\t', {kVkTab, '\t', 0}},  {8, {kVkBack, 8, 0}},         {0x1B, {kVkEscape, 0x1B, 0}},
-      {0, {kVkSpace, 0, kCtrl}},  {26, {'Z', 26, kCtrl}},       {0x7F, {kVkBack, 0x7F, kCtrl}},
-      {0xB0, {0xE7, 0xB0, 0}},    {0x1C, {0xE7, 0x1C, 0}}};  // VK_PACKET: no key types them
-  for (const auto& [byte, stroke] : cases) EXPECT_EQ(S(KeyStrokeForCharacter(byte)), stroke) << int{byte};
+  std::vector<KeyStroke> strokes;
+  for (unsigned char byte : std::string("aA7&);:'~ \r\n\t\b\x1b\0\x1a\x7f\xb0\x1c", 20))
+    strokes.push_back(KeyStrokeForCharacter(byte));
+  EXPECT_EQ(ShowKeys(strokes),
+            "41.61 41.41.S 37.37 37.26.S 30.29.S BA.3B BA.3A.S DE.27 C0.7E.S 20.20 D.D D.A.C 9.9 8.8 1B.1B "
+            "20.0.C 5A.1A.C 8.7F.C E7.B0 E7.1C");
   // Every printable character comes back from the keystroke that types it.
   for (int byte = 0x20; byte < 0x7F; ++byte) {
     const KeyStroke stroke = KeyStrokeForCharacter(static_cast<unsigned char>(byte));
@@ -61,29 +54,19 @@ TEST(Keyboard, IN5_TheKeyBehindEachCharacter) {
 }
 
 TEST(Keyboard, TheSendKeysNotation) {
-  const std::pair<std::string, std::vector<Stroke>> cases[] = {
-      {"aB1", {{'A', 'a', 0}, {'B', 'B', kShift}, {'1', '1', 0}}},
-      {"+ab+1", {{'A', 'A', kShift}, {'B', 'b', 0}, {'1', '!', kShift}}},
-      {"^c%f%+f^+a",
-       {{'C', 3, kCtrl}, {'F', 'f', kAlt}, {'F', 'F', kAlt | kShift}, {'A', 1, kCtrl | kShift}}},
-      {"^{ENTER}^{BS}^ ", {{kVkReturn, '\n', kCtrl}, {kVkBack, 0x7F, kCtrl}, {kVkSpace, 0, kCtrl}}},
-      {"~%~{TAB}{ESC}",
-       {{kVkReturn, '\r', 0}, {kVkReturn, '\r', kAlt}, {kVkTab, '\t', 0}, {kVkEscape, 0x1B, 0}}},
-      {"{BS}{UP}{down}{Home}", {{kVkBack, 8, 0}, {kVkUp, 0, 0}, {kVkDown, 0, 0}, {kVkHome, 0, 0}}},
-      {"{END}{PGUP}{PGDN}{INS}", {{kVkEnd, 0, 0}, {kVkPrior, 0, 0}, {kVkNext, 0, 0}, {kVkInsert, 0, 0}}},
-      {"{DEL}{F1}{f12}{F05}", {{kVkDelete, 0, 0}, {kVkF1, 0, 0}, {kVkF1 + 11, 0, 0}, {kVkF1 + 4, 0, 0}}},
-      {"{+}{~}{{}{}}", {{0xBB, '+', kShift}, {0xC0, '~', kShift}, {0xDB, '{', kShift}, {0xDD, '}', kShift}}},
+  const std::pair<std::string, std::string> cases[] = {
+      {"aB1+ab+1", "41.61 42.42.S 31.31 41.41.S 42.62 31.21.S"},
+      {"^c%f%+f^+a", "43.3.C 46.66.A 46.46.SA 41.1.SC"},
+      {"^{ENTER}^{BS}^ ~%~{TAB}{ESC}", "D.A.C 8.7F.C 20.0.C D.D D.D.A 9.9 1B.1B"},
+      {"{BS}{UP}{down}{Home}{END}{PGUP}{PGDN}{INS}", "8.8 26.0 28.0 24.0 23.0 21.0 22.0 2D.0"},
+      {"{DEL}{F1}{f12}{F05}{+}{~}{{}{}}", "2E.0 70.0 7B.0 74.0 BB.2B.S C0.7E.S DB.7B.S DD.7D.S"},
       // Unknown or broken names are skipped with their modifiers.
-      {"{NOSUCHKEY}x^{NOSUCHKEY}{F0}{F13}{F1X}{F99999999999999999999}{F-1}y", {{'X', 'x', 0}, {'Y', 'y', 0}}},
-      {"a{ENTER", {{'A', 'a', 0}}},
-      {"{", {}},
-      {"+", {}},
+      {"{NOSUCHKEY}x^{NOSUCHKEY}{F0}{F13}{F1X}{F99999999999999999999}{F-1}y", "58.78 59.79"},
+      {"a{ENTER", "41.61"},
+      {"{", ""},
+      {"+", ""},
   };
-  for (const auto& [keys, strokes] : cases) {
-    std::vector<Stroke> got;
-    for (const KeyStroke& k : ParseSendKeys(keys)) got.push_back(S(k));
-    EXPECT_EQ(got, strokes) << keys;
-  }
+  for (const auto& [keys, strokes] : cases) EXPECT_EQ(ShowKeys(ParseSendKeys(keys)), strokes) << keys;
 }
 
 class EmulatedInputWaiting : public EmulatedConsoleTest {
@@ -200,8 +183,9 @@ class EmulatedKeySource : public EmulatedConsoleTest {
 // flush reaches the source, which keeps its script; the end is for good.
 TEST_F(EmulatedKeySource, KeysComeOneAtATimeWhenAReadWaitsUntilTheScriptEnds) {
   ASSERT_NE(console_.SetConsoleMode(in_, kEnableProcessedInput), 0);
-  keys_.Add(KeystrokeRecords(KeyStroke{'C', 3, kCtrl}));  // with processed input a signal, not a key
-  keys_.AddNothing();                                     // a turn without a key: asked again
+  keys_.Add(
+      KeystrokeRecords(KeyStroke{'C', 3, kLeftCtrlPressed}));  // with processed input a signal, not a key
+  keys_.AddNothing();                                          // a turn without a key: asked again
   keys_.AddText("ab");
   EXPECT_EQ(Read(10), "a");
   EXPECT_EQ(keys_.Asked(), 3);

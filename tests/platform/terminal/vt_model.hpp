@@ -42,9 +42,8 @@ class VtModel {
   int Height() const { return h_; }
   const VtCell& At(int x, int y) const { return cells_[static_cast<size_t>(y * w_ + x)]; }
   int x = 0, y = 0;
-  bool cursor_visible = true, alternate = false, autowrap = true;
+  bool cursor_visible = true, autowrap = true;
   int cursor_shape = 0, scrolls = 0;
-  std::string title;
   std::vector<std::string> errors;
 
  private:
@@ -110,9 +109,7 @@ class VtModel {
     if (s[i + 1] == ']') {  // OSC: up to BEL or ST
       size_t end = s.find_first_of("\a\x1b", i + 2);
       if (end == std::string_view::npos) return Error("open OSC"), s.size();
-      const std::string_view body = s.substr(i + 2, end - i - 2);
-      if (body.substr(0, 2) == "2;") title = std::string(body.substr(2));
-      for (unsigned char b : body)
+      for (unsigned char b : s.substr(i + 2, end - i - 2))
         if (b < 0x20 || b == 0x7F) Error("control byte in OSC");
       return end + (s[end] == '\a' ? 1 : 2);
     }
@@ -147,11 +144,9 @@ class VtModel {
       for (int mode : p) {
         if (mode == 25)
           cursor_visible = on;
-        else if (mode == 1049)
-          alternate = on;
         else if (mode == 7)
           autowrap = on;
-        else
+        else if (mode != 1049)  // the alternate screen, which shows as the main one would
           Error("private mode " + std::to_string(mode));
       }
     } else if (f == "H") {
