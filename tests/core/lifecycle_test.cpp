@@ -1,6 +1,8 @@
-// Load, Unload, destruction, the per-thread loaded flag, full screen, and the frame shown as a call ends.
+// Load, Unload, destruction, the per-thread loaded flag, full screen, the frame shown as a call ends, and
+// the console the library makes for itself when no test installs one.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -148,6 +150,30 @@ TEST_F(LifecycleTest, WhatACallDrewIsShownAsItEnds) {
   }
   emulated_.SetPresenter(nullptr);
 }
+
+#ifndef _WIN32
+// Its size comes from KELVANE_CONSOLE, read each time Load creates the console; its help file lives in the
+// data folder.
+TEST(DefaultPlatform, SizeFollowsTheSettingAtEachLoad) {
+  platform::InstallPlatform(nullptr);
+  Console c;
+  try {
+    c.Page();
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.HelpFile(), std::string(KELVANE_TEST_DATA_DIR) + "/KelvaneSG3.chm");
+  }
+  for (const char* setting : {"headless:132x43", "headless:40x10", "nonsense"}) {
+    setenv("KELVANE_CONSOLE", setting, 1);
+    c.Load();
+    Integer w = 0, h = 0;
+    c.GetWindowSize(w, h);
+    EXPECT_EQ(std::to_string(w) + "x" + std::to_string(h), setting[0] == 'n' ? "80x25" : setting + 9);
+    c.Unload();
+  }
+  unsetenv("KELVANE_CONSOLE");
+}
+#endif
 
 }  // namespace
 }  // namespace kelvane::testing
