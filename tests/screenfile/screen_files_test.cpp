@@ -213,15 +213,27 @@ TEST_F(ScreenFileTest, NamesThatAreNoRegularFileRaise75AndChangeNothing) {
 }
 #endif
 
-TEST_F(ScreenFileTest, RefusedCellTransfersAreFalseAndAFailedPageLookupComesFirst) {
-  WriteFile(name_, "old");
+// A refused cell transfer, or records that cannot be had in memory (with no std::bad_alloc for the
+// caller), gives false and changes neither the file nor the screen; a failed page lookup comes first.
+TEST_F(ScreenFileTest, RefusedOrUnaffordableTransfersAreFalseAndAFailedPageLookupComesFirst) {
+  ASSERT_TRUE(console_.WriteText("kept"));
+  ASSERT_TRUE(console_.SaveScreen(name_));
+  const std::string saved = ReadFile(name_);
+  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
+  const Rows screen = Screen(Shown(), 0, -1, true);
   emulated_.FailCall(Op::ReadConsoleOutputA, 1);
   EXPECT_FALSE(console_.SaveScreen(name_));
-  EXPECT_EQ(ReadFile(name_), "old");
-  const Rows text = Text(Shown()), attributes = Attributes(Shown());
   emulated_.FailCall(Op::WriteConsoleOutputA, 1);
   EXPECT_FALSE(console_.LoadScreen(name_));
-  ExpectScreen(Shown(), text, attributes);
+  {
+    const CellArrayLimit limit(2000);  // the 80 x 25 window and the trailing record are 2001
+    emulated_.ResetCallCounts();
+    EXPECT_FALSE(console_.SaveScreen(name_));
+    EXPECT_FALSE(console_.LoadScreen(name_));
+    EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA) + emulated_.CallCount(Op::WriteConsoleOutputA), 0);
+  }
+  EXPECT_EQ(ReadFile(name_), saved);
+  EXPECT_EQ(Screen(Shown(), 0, -1, true), screen);
   emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
   EXPECT_EQ(ErrorOf([&] { console_.LoadScreen(folder_ / "absent.bin", 9); }),
             "30053 KelvaneConsole.zzzHandleFromPage: Invalid Page specified.");
@@ -280,23 +292,6 @@ TEST_F(ScreenFileTest, LinksKeepPointingWhereTheyDidAndPermissionBitsStay) {
   EXPECT_EQ(ReadFile(folder_ / "real/new.bin").size(), 8004u);
   EXPECT_EQ(folder_.Names("real"), (std::set<std::string>{"hard.bin", "new.bin", "screen.bin"}));
   EXPECT_EQ(folder_.Names("links"), (std::set<std::string>{"new.lnk", "screen.lnk"}));
-}
-
-// Records that cannot be had in memory: the call fails as a refused cell transfer does, with no
-// std::bad_alloc for the caller.
-TEST_F(ScreenFileTest, RecordsThatCannotBeHadFailAsARefusedTransfer) {
-  ASSERT_TRUE(console_.WriteText("kept"));
-  ASSERT_TRUE(console_.SaveScreen(name_));
-  const std::string saved = ReadFile(name_);
-  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
-  const Rows screen = Screen(Shown(), 0, -1, true);
-  const CellArrayLimit limit(2000);  // the 80 x 25 window and the trailing record are 2001
-  emulated_.ResetCallCounts();
-  EXPECT_FALSE(console_.SaveScreen(name_));
-  EXPECT_FALSE(console_.LoadScreen(name_));
-  EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA) + emulated_.CallCount(Op::WriteConsoleOutputA), 0);
-  EXPECT_EQ(ReadFile(name_), saved);
-  EXPECT_EQ(Screen(Shown(), 0, -1, true), screen);
 }
 
 }  // namespace
