@@ -93,25 +93,31 @@ TEST_F(LifecycleTest, TheLoadedFlagIsPerThreadAndSharedByItsObjects) {
   EXPECT_THROW(first->Page(), Error);
 }
 
-TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
+// A frame is presented only as the outermost call ends: it shows what the call drew, and never the
+// temporary title of a switch to or from full screen.
+TEST_F(LifecycleTest, FramesShowWhatACallDrewAndToggleFullScreenPutsTheCaptionBack) {
   EXPECT_EQ(KelvaneConsole::FullScreenSwitchTitle({0, 0, 0, 0, 14, 5, 9, 0}),
             "KSC140509 Switching Screen Modes... Please Wait...");
   std::vector<std::string> titles;
+  std::string shown;
   FramesTo presenter([&](const platform::ConsoleFrame& frame) {
     if (frame.title_changed) titles.push_back(frame.title);
+    for (const auto& cell : frame.cells) shown += static_cast<char>(cell.Char);
   });
   emulated_.SetPresenter(&presenter);
   Console c;
   c.ToggleFullScreen();  // before Load: not a call to the console
   EXPECT_EQ(emulated_.CallCount(Op::GetConsoleTitleA) + emulated_.CallCount(Op::SendKeys), 0);
   c.Load(true);
+  shown.clear();
+  c.WriteText("abcde", Variant(), Variant(), true);
+  EXPECT_EQ(shown, "abcde");
   EXPECT_TRUE(emulated_.FullScreen());
   EXPECT_EQ(c.Caption(), "");
   c.Caption("My program");
   c.ToggleFullScreen();
   EXPECT_FALSE(emulated_.FullScreen());
   EXPECT_EQ(c.Caption(), "My program");
-  // The temporary title never shows: a frame is presented only as the outermost call ends.
   EXPECT_FALSE(titles.empty());
   for (const auto& title : titles) EXPECT_EQ(title.find("KSC"), std::string::npos);
   // A refused activation is absorbed: the keys still go, to whichever window is in front, which is
@@ -132,22 +138,6 @@ TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
   EXPECT_TRUE(emulated_.FullScreen());
   EXPECT_EQ(c.Caption(), "another");
   c.Unload();
-  emulated_.SetPresenter(nullptr);
-}
-
-TEST_F(LifecycleTest, WhatACallDrewIsShownAsItEnds) {
-  std::string shown;
-  FramesTo presenter([&](const platform::ConsoleFrame& frame) {
-    for (size_t i = 0; i < frame.cells.size(); ++i) shown += static_cast<char>(frame.cells[i].Char);
-  });
-  emulated_.SetPresenter(&presenter);
-  {
-    Console c;
-    c.Load();
-    shown.clear();
-    c.WriteText("abcde", Variant(), Variant(), true);
-    EXPECT_EQ(shown, "abcde");
-  }
   emulated_.SetPresenter(nullptr);
 }
 
