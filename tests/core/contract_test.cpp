@@ -62,20 +62,6 @@ struct Member {
 
 class ContractTest : public ConsoleTest {
  protected:
-  // The call's result as text, or its error as number, source and text (with the help file and context
-  // every numbered error carries).
-  static std::string Outcome(const std::function<std::string()>& call) {
-    try {
-      return call();
-    } catch (const Error& e) {
-      // The conversion errors (6, 13) are the automation runtime's, without our help file.
-      if (e.Number() != 6 && e.Number() != 13) {
-        EXPECT_EQ(e.HelpFile(), "/opt/kelvane/share/KelvaneSG3.chm");
-        EXPECT_EQ(e.HelpContext(), 1000);
-      }
-      return Say(e.Number(), e.Source() + ":", e.Description());
-    }
-  }
   // The shown page's cursor and current attribute, once there is a console.
   std::string At() {
     if (!emulated_.IsAllocated()) return "-";
@@ -98,7 +84,7 @@ class ContractTest : public ConsoleTest {
   // untouched, otherwise its size and the characters of its first record and of its last cell's.
   std::string OnFile(const std::function<std::string()>& call) {
     WriteFile(file_, "old");
-    const std::string outcome = Outcome(call);
+    const std::string outcome = ErrorOf(call);
     const std::string bytes = ReadFile(file_);
     if (bytes == "old") return Say(outcome, bytes);
     return Say(outcome, bytes.size(), bytes.front(), bytes[bytes.size() - 8]);
@@ -166,7 +152,7 @@ class ContractTest : public ConsoleTest {
 
 TEST_F(ContractTest, BeforeLoad) {
   for (const Member& m : Members()) {
-    EXPECT_EQ(Outcome([&] { return m.call(0, 0, Missing); }), m.before_load) << m.name;
+    EXPECT_EQ(ErrorOf([&] { return m.call(0, 0, Missing); }), m.before_load) << m.name;
   }
   EXPECT_FALSE(emulated_.IsAllocated());
 }
@@ -181,7 +167,7 @@ TEST_F(ContractTest, APageIndexThatDoesNotConvertOrLiesOutsideTheTable) {
       console_.SetCursorPos(3, 2);
       Poke(Shown(), Coord{0, 0}, 'A', 0x1E);
       const Rows screen = Screen(Shown());
-      EXPECT_EQ(Outcome([&] { return m.call(0, 0, pages[i]); }), m.bad_pages[i]) << m.name << " page " << i;
+      EXPECT_EQ(ErrorOf([&] { return m.call(0, 0, pages[i]); }), m.bad_pages[i]) << m.name << " page " << i;
       EXPECT_EQ(Screen(Shown()), screen);
       EXPECT_EQ(console_.Page(), 0);
     }
@@ -200,7 +186,7 @@ TEST_F(ContractTest, AWindowScrolledInsideALargerBuffer) {
       console_.ClearScreen(kWhite, kDarkBlue);
       console_.SetCursorPos(11, 101);
       for (const auto& [at, c] : marks) Poke(Shown(), at, c, 0x1E);
-      EXPECT_EQ(Outcome([&] { return m.call(kPoints[i].X, kPoints[i].Y, Missing); }), m.scrolled[i])
+      EXPECT_EQ(ErrorOf([&] { return m.call(kPoints[i].X, kPoints[i].Y, Missing); }), m.scrolled[i])
           << m.name << " at " << kPoints[i].X << "," << kPoints[i].Y;
     }
   }

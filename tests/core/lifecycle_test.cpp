@@ -1,6 +1,8 @@
-// Load, Unload, destruction, the per-thread loaded flag, full screen, and the frame shown as a call ends.
+// Load, Unload, destruction, the per-thread loaded flag, full screen, the frame shown as a call ends, and
+// the console the library makes for itself when no test installs one.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -91,25 +93,31 @@ TEST_F(LifecycleTest, TheLoadedFlagIsPerThreadAndSharedByItsObjects) {
   EXPECT_THROW(first->Page(), Error);
 }
 
-TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
+// A frame is presented only as the outermost call ends: it shows what the call drew, and never the
+// temporary title of a switch to or from full screen.
+TEST_F(LifecycleTest, FramesShowWhatACallDrewAndToggleFullScreenPutsTheCaptionBack) {
   EXPECT_EQ(KelvaneConsole::FullScreenSwitchTitle({0, 0, 0, 0, 14, 5, 9, 0}),
             "KSC140509 Switching Screen Modes... Please Wait...");
   std::vector<std::string> titles;
+  std::string shown;
   FramesTo presenter([&](const platform::ConsoleFrame& frame) {
     if (frame.title_changed) titles.push_back(frame.title);
+    for (const auto& cell : frame.cells) shown += static_cast<char>(cell.Char);
   });
   emulated_.SetPresenter(&presenter);
   Console c;
   c.ToggleFullScreen();  // before Load: not a call to the console
   EXPECT_EQ(emulated_.CallCount(Op::GetConsoleTitleA) + emulated_.CallCount(Op::SendKeys), 0);
   c.Load(true);
+  shown.clear();
+  c.WriteText("abcde", Variant(), Variant(), true);
+  EXPECT_EQ(shown, "abcde");
   EXPECT_TRUE(emulated_.FullScreen());
   EXPECT_EQ(c.Caption(), "");
   c.Caption("My program");
   c.ToggleFullScreen();
   EXPECT_FALSE(emulated_.FullScreen());
   EXPECT_EQ(c.Caption(), "My program");
-  // The temporary title never shows: a frame is presented only as the outermost call ends.
   EXPECT_FALSE(titles.empty());
   for (const auto& title : titles) EXPECT_EQ(title.find("KSC"), std::string::npos);
   // A refused activation is absorbed: the keys still go, to whichever window is in front, which is
@@ -133,21 +141,29 @@ TEST_F(LifecycleTest, ToggleFullScreenUsesAUniqueTitleAndPutsTheCaptionBack) {
   emulated_.SetPresenter(nullptr);
 }
 
-TEST_F(LifecycleTest, WhatACallDrewIsShownAsItEnds) {
-  std::string shown;
-  FramesTo presenter([&](const platform::ConsoleFrame& frame) {
-    for (size_t i = 0; i < frame.cells.size(); ++i) shown += static_cast<char>(frame.cells[i].Char);
-  });
-  emulated_.SetPresenter(&presenter);
-  {
-    Console c;
-    c.Load();
-    shown.clear();
-    c.WriteText("abcde", Variant(), Variant(), true);
-    EXPECT_EQ(shown, "abcde");
+#ifndef _WIN32
+// Its size comes from KELVANE_CONSOLE, read each time Load creates the console; its help file lives in the
+// data folder.
+TEST(DefaultPlatform, SizeFollowsTheSettingAtEachLoad) {
+  platform::InstallPlatform(nullptr);
+  Console c;
+  try {
+    c.Page();
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.HelpFile(), std::string(KELVANE_TEST_DATA_DIR) + "/KelvaneSG3.chm");
   }
-  emulated_.SetPresenter(nullptr);
+  for (const char* setting : {"headless:132x43", "headless:40x10", "nonsense"}) {
+    setenv("KELVANE_CONSOLE", setting, 1);
+    c.Load();
+    Integer w = 0, h = 0;
+    c.GetWindowSize(w, h);
+    EXPECT_EQ(std::to_string(w) + "x" + std::to_string(h), setting[0] == 'n' ? "80x25" : setting + 9);
+    c.Unload();
+  }
+  unsetenv("KELVANE_CONSOLE");
 }
+#endif
 
 }  // namespace
 }  // namespace kelvane::testing

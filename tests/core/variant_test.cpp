@@ -118,15 +118,12 @@ TEST(VariantConversion, TextThatIsNotANumberIsATypeMismatch) {
 }
 
 // The other kinds; an unsigned value up to 0xFFFFFFFF keeps its 32 bits as a Long, whatever the width
-// of its type (the colours a C++ client writes as 0xFF0000FF), and beyond 32 bits it is a Double.
+// of its type (the colours a C++ client writes as 0xFF0000FF), and beyond 32 bits it is a Double (the
+// kinds of unsigned values are the fuzz target's).
 TEST(VariantConversion, KindsOtherThanText) {
   ASSERT_EQ(Variant(Integer{1}).GetKind(), Variant::Kind::Integer);
   ASSERT_EQ(Variant(std::int32_t{1}).GetKind(), Variant::Kind::Long);
   ASSERT_EQ(Variant(std::int64_t{3'000'000'000}).GetKind(), Variant::Kind::Double);
-  for (const Variant& v : {Variant(std::uint8_t{200}), Variant(std::uint16_t{1}), Variant(0x80000000u),
-                           Variant(0xFFFFFFFFul), Variant(0xFFFFFFFEull), Variant(std::uint64_t{0xFFFF8000})})
-    EXPECT_EQ(v.GetKind(), Variant::Kind::Long);
-  EXPECT_EQ(Variant(std::uint64_t{0x100000000}).DoubleValue(), 4294967296.0);
   const char* no_text = nullptr;
   Expect({V(Variant(), kTm, kTm), V(Missing, kTm, kTm), V(Variant::Null(), kTm, kTm),
           V(Variant(no_text), kTm, kTm), V(Variant::Empty(), 0, 0), V(true, -1, -1), V(false, 0, 0),
@@ -140,7 +137,7 @@ TEST(VariantConversion, KindsOtherThanText) {
           V(UINT64_MAX, kOv, kOv)});
 }
 
-// Wine's vartype.c rounding tables, then exact decimal ties far past a double's precision.
+// Wine's vartype.c rounding tables, exact decimal ties far past a double's precision, and exponents.
 TEST(VariantConversion, TextRoundsItsExactDecimalValueHalfToEven) {
   Expect({T("0.5", 0, 0), T("1.5", 2, 2), T("2.5", 2, 2), T("3.5", 4, 4), T("-0.5", 0, 0), T("-1.5", -2, -2),
           T("-2.5", -2, -2), T(".51", 1, 1), T("-.51", -1, -1), T("0.06", 0, 0),
@@ -150,10 +147,7 @@ TEST(VariantConversion, TextRoundsItsExactDecimalValueHalfToEven) {
           T("32766.5", 32766, 32766), T("2147483647.49", kOv, INT32_MAX), T("2147483647.5", kOv, kOv),
           T("2147483646.5", kOv, 2147483646), T("-2147483648.5", kOv, INT32_MIN),
           T("-2147483648.51", kOv, kOv), T("9999999999999999999.5", kOv, kOv)});
-}
-
-// 2^32: an exponent kept in 32 bits would wrap to 0.
-TEST(VariantConversion, TextExponents) {
+  // Exponents; 2^32: an exponent kept in 32 bits would wrap to 0.
   Expect({T("1E+03", 1000, 1000), T("1e-0", 1, 1), T("1.e2", 100, 100), T(".5e1", 5, 5), T("5e-1", 0, 0),
           T("15e-1", 2, 2), T("25e-1", 2, 2), T("12.355e2", 1236, 1236), T("0.006e2", 1, 1),
           T("3.2768e4", kOv, 32768), T("-3.2768e4", -32768, -32768), T("1,0e1", 100, 100)});

@@ -65,12 +65,10 @@ TEST_F(WindowTest, TheSettersCompareWithAndWriteTheStoredShapeNotTheConsoles) {
 TEST_F(WindowTest, TheCaptionIsCodePage437AndReadsBackAsItsFirst1024Characters) {
   console_.Caption("Café ┌─┐ ½ αß ░ €");
   EXPECT_EQ(console_.Caption(), "Café ┌─┐ ½ αß ░ ?");
-  if (Emulated()) {
-    EXPECT_EQ(emulated_.Title(), "Caf\x82 \xDA\xC4\xBF \xAB \xE0\xE1 \xB0 ?");
-  }
   // Real consoles differ on a title longer than the reader's buffer: Windows' gives nothing, Wine's ends
   // it with a NUL in the buffer's last place.
   if (!Emulated()) return;
+  EXPECT_EQ(emulated_.Title(), "Caf\x82 \xDA\xC4\xBF \xAB \xE0\xE1 \xB0 ?");
   const std::string first = "<" + std::string(1022, 'c') + ">";
   console_.Caption(first + "tail");
   EXPECT_EQ(console_.Caption(), first);

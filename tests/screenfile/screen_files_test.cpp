@@ -1,5 +1,5 @@
 // SaveScreen and LoadScreen on real files, each test in a folder of its own; the file steps made to fail
-// through FaultyFiles. The errors before Load and for a bad PageIndex are in tests/core/contract_test.cpp.
+// through FaultyFiles below. The errors before Load and for a bad PageIndex are the contract table's.
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -9,7 +9,10 @@
 #endif
 #endif
 
-#include "screenfile/faulty_files.hpp"
+#include <set>
+#include <string>
+
+#include "platform/file_system.hpp"
 #include "support/console_fixture.hpp"
 #include "support/scratch_folder.hpp"
 
@@ -19,6 +22,57 @@ namespace {
 namespace fs = std::filesystem;
 using platform::CharInfo;
 using platform::FileError;
+
+// The system's file steps, any of them made to fail once, and the bytes read counted.
+enum class FileStep { CreateTemporaryBeside, OpenForRewriting, Write, Flush, Close, Replace, Read };
+
+class FaultyFiles final : public platform::FileSystem {
+ public:
+  using File = platform::FileHandle;
+  // The next call of `step` fails: a Write after writing half its bytes, as on a full disk; a Close
+  // after closing all the same; CreateTemporaryBeside with `how`, creating nothing.
+  void Fail(FileStep step, platform::FileError how = platform::FileError::Failed) {
+    failing_.insert(step);
+    how_ = how;
+  }
+  std::size_t BytesRead() const { return bytes_read_; }
+  const std::string& LastTemporary() const { return last_temporary_; }
+
+  File OpenForReading(const std::string& path) override { return system_.OpenForReading(path); }
+  std::int64_t Read(File file, void* buffer, std::size_t size) override {
+    const std::int64_t n = Due(FileStep::Read) ? -1 : system_.Read(file, buffer, size);
+    bytes_read_ += n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n;
+  }
+  platform::FileError CreateTemporaryBeside(const std::string& target, platform::TemporaryFile& t) override {
+    if (Due(FileStep::CreateTemporaryBeside)) return how_;
+    const platform::FileError result = system_.CreateTemporaryBeside(target, t);
+    last_temporary_ = t.path;
+    return result;
+  }
+  File OpenForRewriting(const std::string& path) override {
+    return Due(FileStep::OpenForRewriting) ? platform::kNoFile : system_.OpenForRewriting(path);
+  }
+  bool Write(File file, const void* data, std::size_t size) override {
+    return Due(FileStep::Write) ? system_.Write(file, data, size / 2) && false
+                                : system_.Write(file, data, size);
+  }
+  bool Flush(File file) override { return !Due(FileStep::Flush) && system_.Flush(file); }
+  bool Close(File file) override { return system_.Close(file) && !Due(FileStep::Close); }
+  bool Replace(const platform::TemporaryFile& t) override {
+    return !Due(FileStep::Replace) && system_.Replace(t);
+  }
+  bool Remove(const std::string& path) override { return system_.Remove(path); }
+
+ private:
+  bool Due(FileStep step) { return failing_.erase(step) > 0; }
+
+  platform::FileSystem& system_ = platform::SystemFiles();
+  std::set<FileStep> failing_;
+  platform::FileError how_ = platform::FileError::Failed;
+  std::size_t bytes_read_ = 0;
+  std::string last_temporary_;
+};
 
 std::string Record(unsigned char character, platform::Word attribute) {
   return {static_cast<char>(character), 0, static_cast<char>(attribute & 0xFF),
@@ -38,21 +92,8 @@ class ScreenFileTest : public LoadedTest {
   const std::string name_ = folder_ / "screen.bin";
 };
 
-TEST_F(ScreenFileTest, SavingWritesTheWindowRowByRowAndOneZeroRecordInPlaceOfALongerFile) {
-  Poke(Shown(), Coord{0, 0}, 'A', 0x841E);
-  Poke(Shown(), Coord{79, 0}, 'B', 0x4F);
-  Poke(Shown(), Coord{0, 1}, 'C', 0x07);
-  Poke(Shown(), Coord{79, 24}, '\xDB', 0x1F);
-  WriteFile(name_, std::string(10000, 'x'));
-  ASSERT_TRUE(console_.SaveScreen(name_));
-  const std::string bytes = ReadFile(name_);
-  ASSERT_EQ(bytes.size(), 8004u);
-  EXPECT_EQ(bytes.substr(0, 8), Record('A', 0x841E) + Record(' ', 0x07));
-  EXPECT_EQ(bytes.substr(79 * 4, 8), Record('B', 0x4F) + Record('C', 0x07));
-  EXPECT_EQ(bytes.substr(1999 * 4), Record(0xDB, 0x1F) + Record(0, 0));
-}
-
-// 51,200 cells, beyond a 16-bit count; each row holds every character and every low attribute byte.
+// 51,200 cells, beyond a 16-bit count; each row holds every character and every low attribute byte. They
+// are saved row by row, a record a cell and one zero record after them, in place of a longer file.
 TEST_F(ScreenFileTest, EveryCharacterAndAttributeOfAWindowOf51200CellsComesBack) {
   ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{256, 200}, SmallRect{0, 0, 255, 199}));
   constexpr platform::Word kHigh[] = {0, 0x0400, 0x0800, 0x1000, 0x4000, 0x8000, 0xDC00};
@@ -64,8 +105,12 @@ TEST_F(ScreenFileTest, EveryCharacterAndAttributeOfAWindowOf51200CellsComesBack)
   }
   SmallRect all{0, 0, 255, 199};
   ASSERT_TRUE(emulated_.WriteConsoleOutputA(Shown(), cells.data(), Coord{256, 200}, Coord{0, 0}, &all));
+  WriteFile(name_, std::string(300000, 'x'));
   ASSERT_TRUE(console_.SaveScreen(name_));
-  EXPECT_EQ(ReadFile(name_).size(), 4u * (256 * 200 + 1));
+  const std::string bytes = ReadFile(name_);
+  ASSERT_EQ(bytes.size(), 4u * (256 * 200 + 1));
+  EXPECT_EQ(bytes.substr(255 * 4, 8), Record(0xF9, 0xFF) + Record(1, 0x0403));
+  EXPECT_EQ(bytes.substr(51199 * 4), Record(0xC0, 0x1054) + Record(0, 0));
   console_.ClearScreen(kWhite, kDarkBlue);
   console_.SetCursorPos(5, 7);
   ASSERT_TRUE(console_.LoadScreen(name_));
@@ -168,15 +213,27 @@ TEST_F(ScreenFileTest, NamesThatAreNoRegularFileRaise75AndChangeNothing) {
 }
 #endif
 
-TEST_F(ScreenFileTest, RefusedCellTransfersAreFalseAndAFailedPageLookupComesFirst) {
-  WriteFile(name_, "old");
+// A refused cell transfer, or records that cannot be had in memory (with no std::bad_alloc for the
+// caller), gives false and changes neither the file nor the screen; a failed page lookup comes first.
+TEST_F(ScreenFileTest, RefusedOrUnaffordableTransfersAreFalseAndAFailedPageLookupComesFirst) {
+  ASSERT_TRUE(console_.WriteText("kept"));
+  ASSERT_TRUE(console_.SaveScreen(name_));
+  const std::string saved = ReadFile(name_);
+  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
+  const Rows screen = Screen(Shown(), 0, -1, true);
   emulated_.FailCall(Op::ReadConsoleOutputA, 1);
   EXPECT_FALSE(console_.SaveScreen(name_));
-  EXPECT_EQ(ReadFile(name_), "old");
-  const Rows text = Text(Shown()), attributes = Attributes(Shown());
   emulated_.FailCall(Op::WriteConsoleOutputA, 1);
   EXPECT_FALSE(console_.LoadScreen(name_));
-  ExpectScreen(Shown(), text, attributes);
+  {
+    const CellArrayLimit limit(2000);  // the 80 x 25 window and the trailing record are 2001
+    emulated_.ResetCallCounts();
+    EXPECT_FALSE(console_.SaveScreen(name_));
+    EXPECT_FALSE(console_.LoadScreen(name_));
+    EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA) + emulated_.CallCount(Op::WriteConsoleOutputA), 0);
+  }
+  EXPECT_EQ(ReadFile(name_), saved);
+  EXPECT_EQ(Screen(Shown(), 0, -1, true), screen);
   emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
   EXPECT_EQ(ErrorOf([&] { console_.LoadScreen(folder_ / "absent.bin", 9); }),
             "30053 KelvaneConsole.zzzHandleFromPage: Invalid Page specified.");
@@ -235,23 +292,6 @@ TEST_F(ScreenFileTest, LinksKeepPointingWhereTheyDidAndPermissionBitsStay) {
   EXPECT_EQ(ReadFile(folder_ / "real/new.bin").size(), 8004u);
   EXPECT_EQ(folder_.Names("real"), (std::set<std::string>{"hard.bin", "new.bin", "screen.bin"}));
   EXPECT_EQ(folder_.Names("links"), (std::set<std::string>{"new.lnk", "screen.lnk"}));
-}
-
-// Records that cannot be had in memory: the call fails as a refused cell transfer does, with no
-// std::bad_alloc for the caller.
-TEST_F(ScreenFileTest, RecordsThatCannotBeHadFailAsARefusedTransfer) {
-  ASSERT_TRUE(console_.WriteText("kept"));
-  ASSERT_TRUE(console_.SaveScreen(name_));
-  const std::string saved = ReadFile(name_);
-  ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
-  const Rows screen = Screen(Shown(), 0, -1, true);
-  const CellArrayLimit limit(2000);  // the 80 x 25 window and the trailing record are 2001
-  emulated_.ResetCallCounts();
-  EXPECT_FALSE(console_.SaveScreen(name_));
-  EXPECT_FALSE(console_.LoadScreen(name_));
-  EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA) + emulated_.CallCount(Op::WriteConsoleOutputA), 0);
-  EXPECT_EQ(ReadFile(name_), saved);
-  EXPECT_EQ(Screen(Shown(), 0, -1, true), screen);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <kelvane/console.hpp>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/cell_array.hpp"
@@ -43,14 +44,20 @@ inline KSConsoleLineStyles Style(int value) { return static_cast<KSConsoleLineSt
 std::string ExpectedHelpFile();
 
 // The error a call raises as "NUMBER SOURCE: TEXT", once its help file and context are checked (every
-// numbered error carries the same); "no error" when it raises none.
+// numbered error carries the same; the conversion errors 6 and 13 are the automation runtime's, without
+// them); otherwise the text the call returns, or "no error".
 template <class F>
 std::string ErrorOf(F&& call) {
   try {
-    call();
+    if constexpr (std::is_void_v<std::invoke_result_t<F>>)
+      call();
+    else
+      return call();
   } catch (const Error& e) {
-    EXPECT_EQ(e.HelpFile(), ExpectedHelpFile());
-    EXPECT_EQ(e.HelpContext(), 1000);
+    if (e.Number() != 6 && e.Number() != 13) {
+      EXPECT_EQ(e.HelpFile(), ExpectedHelpFile());
+      EXPECT_EQ(e.HelpContext(), 1000);
+    }
     return std::to_string(e.Number()) + " " + e.Source() + ": " + e.Description();
   }
   return "no error";
