@@ -1,11 +1,5 @@
-// Arbitrary bytes through Variant::ToInteger, Variant::ToLong, Variant::ToBoolean and
-// Variant::ToString, as text and, when long enough, as a double and as 32-bit and 64-bit integers. Checks
-// what every conversion promises: a value or error 6 "Overflow" or 13 "Type mismatch" from
-// "KelvaneConsole" with no help file; text that is no number is no number for either target; without an
-// &H or &O literal the Integer is the Long whenever that fits 16 bits; text that is a number is a
-// Boolean, True when its Long is not zero; a double rounds half to even within the target's range and
-// its text reads back as nearly the same double; an integer converts exactly or overflows, and its text
-// reads back as itself; an unsigned value up to 32 bits is the Long of those bits.
+// Arbitrary bytes through Variant::ToInteger, ToLong, ToBoolean and ToString, as text and, when long
+// enough, as a double and as 32-bit and 64-bit integers; each Check names the promise it holds.
 #include <kelvane/console.hpp>
 
 #include <cmath>
