@@ -133,8 +133,6 @@ TEST_F(DispatchTest, AScenarioByDispIdGivesEachResultAndScreen) {
   emulated_.SetKeySource(nullptr);
 }
 
-// --- omitted optionals and their defaults ---
-
 // LineStyle omitted or Missing: 1 for a box and a column (blanks), 0 for a row (colours only); no shadow.
 TEST_F(DispatchTest, OmittedOptionalsTakeTheTablesDefaults) {
   Ok("Load", kMethod);
@@ -151,8 +149,6 @@ TEST_F(DispatchTest, OmittedOptionalsTakeTheTablesDefaults) {
                   "1F070707074E4E4E074E4E4E0707070707070707", "1F07070707070707070707070707070707070707",
                   "070707070707070707070707071F1F0707070707"}));
 }
-
-// --- statuses and the error records a client receives ---
 
 // Each call's status and, for a raised error, its record: code, source and description. No member is
 // entered unless it raised or returned.
