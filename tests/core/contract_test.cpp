@@ -150,15 +150,12 @@ class ContractTest : public ConsoleTest {
   const std::string file_ = folder_ / "screen.bin";
 };
 
-TEST_F(ContractTest, BeforeLoad) {
+TEST_F(ContractTest, BeforeLoadWithABadPageIndexAndInAWindowScrolledInsideALargerBuffer) {
   for (const Member& m : Members()) {
     EXPECT_EQ(ErrorOf([&] { return m.call(0, 0, Missing); }), m.before_load) << m.name;
   }
   EXPECT_FALSE(emulated_.IsAllocated());
-}
-
-// Page 0 white on dark blue with the cursor at (3, 2) and a yellow 'A' at the origin; it stays so.
-TEST_F(ContractTest, APageIndexThatDoesNotConvertOrLiesOutsideTheTable) {
+  // Page 0 white on dark blue with the cursor at (3, 2) and a yellow 'A' at the origin; it stays so.
   console_.Load();
   const Variant pages[] = {Variant("x"), Variant(-1), Variant(20)};
   for (const Member& m : Members()) {
@@ -172,12 +169,8 @@ TEST_F(ContractTest, APageIndexThatDoesNotConvertOrLiesOutsideTheTable) {
       EXPECT_EQ(console_.Page(), 0);
     }
   }
-}
-
-// Page 0's buffer is 100 x 300 with the window at columns 10..89, rows 100..124, the cursor at
-// (11, 101), and letters on the cells each member should reach.
-TEST_F(ContractTest, AWindowScrolledInsideALargerBuffer) {
-  console_.Load();
+  // Page 0's buffer is 100 x 300 with the window at columns 10..89, rows 100..124, the cursor at
+  // (11, 101), and letters on the cells each member should reach.
   ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{100, 300}, SmallRect{10, 100, 89, 124}));
   const std::pair<Coord, char> marks[] = {{{10, 100}, 'N'}, {{89, 124}, 'F'}, {{11, 100}, 'a'},
                                           {{10, 101}, 'b'}, {{11, 124}, 'c'}, {{89, 101}, 'd'}};
