@@ -194,7 +194,7 @@ TEST_F(ScreenFileTest, AFailedStepLeavesTheOldFileWholeAndNoTemporaryFile) {
   // clang-format on
   for (const auto& [fault, saving, outcome] : cases) {
     fault();
-    EXPECT_EQ(ErrorOf([&] {
+    EXPECT_EQ(ErrorOf([&, saving = saving] {
                 return (saving ? console_.SaveScreen(name_) : console_.LoadScreen(name_)) ? "true" : "false";
               }),
               outcome);
