@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "support/console_fixture.hpp"
@@ -157,27 +159,40 @@ TEST_F(DrawingLarge, ABoxOfMoreThan32767CellsIsDrawnWhole) {
   for (auto [x, y, a] : attributes) EXPECT_EQ(Cell(Shown(), x, y).Attributes, a) << x << "," << y;
 }
 
-// A refused fill gives false, but frame and shadow are drawn; a refused read of a colours-only box
-// gives false and writes nothing rather than NULs over the text; a refused strip or corner leaves the
-// result true.
+// A refused fill gives false, but frame and shadow are drawn; a refused read of a colours-only box gives
+// false and writes nothing rather than NULs over the text. Memory for the fill that cannot be had (a full
+// window of a huge console needs hundreds of megabytes) fails it the same way, and nothing else.
 using DrawingRefused = Drawing<12, 7>;
 TEST_F(DrawingRefused, TheResultWhenThePlatformRefusesAPart) {
-  Integer width = 6, height = 4;
-  emulated_.FailCall(Op::WriteConsoleOutputA, 1);
-  EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(2), true));
-  EXPECT_EQ(Screen(Shown()),
-            (Rows{"abcdefghijkl ............", "b┌────┐ijklm .######.....", "c│efgh│jklmn .#....#ss...",
-                  "d│fghi│klmno .#....#ss...", "e└────┘lmnop .######ss...", "fghijklmnopq ...ssssss...",
-                  "ghijklmnopqr ............"}));
+  const std::tuple<int, Op, Rows> cases[] = {
+      // style, the operation refused, the screen
+      {2,
+       Op::WriteConsoleOutputA,
+       {"abcdefghijkl ............", "b┌────┐ijklm .######.....", "c│efgh│jklmn .#....#ss...",
+        "d│fghi│klmno .#....#ss...", "e└────┘lmnop .######ss...", "fghijklmnopq ...ssssss...",
+        "ghijklmnopqr ............"}},
+      {0,
+       Op::ReadConsoleOutputA,
+       {"abcdefghijkl ............", "bcdefghijklm ............", "cdefghijklmn .......ss...",
+        "defghijklmno .......ss...", "efghijklmnop .......ss...", "fghijklmnopq ...ssssss...",
+        "ghijklmnopqr ............"}}};
+  // Memory first: a cell array, once grown, is kept for the next shape.
+  for (const bool memory : {true, false}) {
+    for (const auto& [style, refused, screen] : cases) {
+      std::optional<CellArrayLimit> limit;
+      if (memory)
+        limit.emplace(23);  // the fill is 24 cells; every edge and strip fits
+      else
+        emulated_.FailCall(refused, 1);
+      PaintPattern(Shown());
+      Integer width = 6, height = 4;
+      EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(style), true));
+      EXPECT_EQ(Screen(Shown()), screen) << style << memory;
+    }
+  }
   PaintPattern(Shown());
-  emulated_.FailCall(Op::ReadConsoleOutputA, 1);
-  EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(0), true));
-  EXPECT_EQ(Colours(), (Rows{"............", "............", ".......ss...", ".......ss...", ".......ss...",
-                             "...ssssss...", "............"}));
-  EXPECT_EQ(Screen(Shown(), 3, 1)[0], "defghijklmno .......ss...");
-  PaintPattern(Shown());
-  // The second rectangle write is the bottom shadow strip; then the first corner's character and the
-  // second corner's attribute.
+  // A refused strip or corner leaves the result true: the second rectangle write is the bottom shadow
+  // strip; then the first corner's character and the second corner's attribute.
   emulated_.FailCall(Op::WriteConsoleOutputA, 2);
   emulated_.FailCall(Op::FillConsoleOutputCharacterA, 1);
   emulated_.FailCall(Op::FillConsoleOutputAttribute, 2);
@@ -185,29 +200,6 @@ TEST_F(DrawingRefused, TheResultWhenThePlatformRefusesAPart) {
   EXPECT_EQ(Screen(Shown(), 1, 5),
             (Rows{"b│────│ijklm .######.....", "c│    │jklmn .######ss...", "d│    │klmno .######ss...",
                   "e└────┘lmnop .######ss...", "fghijklmnopq .......ss..."}));
-}
-
-// A full window of a huge console needs hundreds of megabytes for the fill. When they cannot be had, the
-// fill fails as a refused write does, and the cells a colour-only box keeps as a refused read does.
-TEST_F(DrawingRefused, MemoryThatCannotBeHadFailsTheFillAlone) {
-  const std::pair<int, Op> styles[] = {{2, Op::WriteConsoleOutputA}, {0, Op::ReadConsoleOutputA}};
-  Rows limited[2];
-  {
-    const CellArrayLimit limit(23);  // the fill is 24 cells; every edge and strip fits
-    for (int i = 0; i < 2; ++i) {
-      Integer width = 6, height = 4;
-      PaintPattern(Shown());
-      EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(styles[i].first), true));
-      limited[i] = Screen(Shown());
-    }
-  }
-  for (int i = 0; i < 2; ++i) {
-    Integer width = 6, height = 4;
-    PaintPattern(Shown());
-    emulated_.FailCall(styles[i].second, 1);
-    EXPECT_FALSE(console_.DrawBox(1, 1, width, height, kWhite, kDarkBlue, Style(styles[i].first), true));
-    EXPECT_EQ(Screen(Shown()), limited[i]) << styles[i].first;
-  }
 }
 
 }  // namespace

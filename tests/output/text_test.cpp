@@ -81,45 +81,43 @@ TEST_F(TextTest, OnTheBottomRowTheColouringDependsOnWhereTheTextEnds) {
   EXPECT_EQ(Cell(Shown(), 20, 3).Attributes, 0x1F);
 }
 
-// A C++ client writes colours as unsigned literals; the high byte is ignored, whatever the literal's type.
-TEST_F(TextTest, ColoursGivenAsUnsignedLiteralsWithTheHighByteSet) {
-  EXPECT_TRUE(console_.ClearScreen(0xFF0000FF, 0xFF800000));
+// The defaults are the colours of the cell under the cursor, never the page's current colours, and a colour
+// that does not convert counts as omitted; a C++ client's unsigned literals have their high byte ignored,
+// whatever the literal's type. Code page 437 characters round trip and others become '?'.
+TEST_F(TextTest, ColourDefaultsUnsignedColoursAndCharacters) {
+  ASSERT_TRUE(console_.ClearScreen(0xFF0000FF, 0xFF800000));
   EXPECT_EQ(CurrentAttribute(Shown()), 0x1C);
+  ASSERT_TRUE(console_.SetColor(kYellow, kBlack));
+  EXPECT_TRUE(console_.WriteText("ab", kWhite));
+  EXPECT_TRUE(console_.WriteText("cd", Variant(), kDarkRed));
+  EXPECT_TRUE(console_.WriteText("ef", "red", "green"));
+  EXPECT_TRUE(console_.WriteText("é┌€", Variant(), Variant(), true));
   EXPECT_TRUE(console_.WriteText("x", 0xFFFFFF00, Variant(), true));
   EXPECT_TRUE(console_.WriteText("y", 0x80FFFFFFul, 0xFF008000ull, true));
   EXPECT_TRUE(console_.WriteText("z", static_cast<unsigned short>(0xFF00), 0xFFFFFFFFu, true));
-  const int expected[] = {0x1B, 0x2F, 0xFA, 0x1C};
-  for (int x = 0; x < 4; ++x) EXPECT_EQ(Cell(Shown(), x, 0).Attributes, expected[x]) << x;
-}
-
-// Only later text takes the new colours; without BackColor (or with one that does not convert), the
-// background under that page's cursor stays.
-TEST_F(TextTest, SetColorChangesOnlyItsPagesCurrentColours) {
+  const std::string pad(18, ' '), rest = Repeat("1C", 18);
+  EXPECT_EQ(Screen(Shown(), 0, 4, true),
+            (Rows{"ab" + pad + " 1F1F" + rest, "cd" + pad + " 4C4C" + rest, "ef" + pad + " 1C1C" + rest,
+                  "é┌?xyz" + pad.substr(4) + " 1C1C1C1B2FFA" + rest.substr(8)}));
+  // On a hidden page, SetColor changes only that page's current colours, for later text (without a
+  // BackColor, or with one that does not convert, the background under its cursor stays); the page keeps
+  // its output mode, so CR and LF act there though the cursor is kept on the line.
   ASSERT_TRUE(console_.ClearScreen(kYellow, kDarkRed, 2));
   EXPECT_TRUE(console_.SetColor(kWhite, kDarkBlue, 2));
   EXPECT_EQ(CurrentAttribute(PageBuffer(console_, 2)), 0x1F);
   EXPECT_TRUE(console_.SetColor(kRed, Variant(), 2));
   EXPECT_EQ(CurrentAttribute(PageBuffer(console_, 2)), 0x4C);
-  EXPECT_EQ(Screen(PageBuffer(console_, 2), 0, 1)[0], std::string(20, ' ') + " " + std::string(20, 'r'));
-  EXPECT_EQ(CurrentAttribute(Shown()), 0x1F);
-  ASSERT_TRUE(console_.SetColor(kWhite, kBlack));
-  EXPECT_TRUE(console_.SetColor(kRed, "navy"));
-  EXPECT_EQ(CurrentAttribute(Shown()), 0x1C);
-}
-
-// The defaults are the colours of the cell under the cursor, never the page's current colours; code page
-// 437 characters round trip and others become '?'.
-TEST_F(TextTest, ColourDefaultsAndCharacters) {
-  ASSERT_TRUE(console_.ClearScreen(kYellow, kDarkBlue));
-  ASSERT_TRUE(console_.SetColor(kRed, kBlack));
-  EXPECT_TRUE(console_.WriteText("ab", kWhite));
-  EXPECT_TRUE(console_.WriteText("cd", Variant(), kDarkRed));
-  EXPECT_TRUE(console_.WriteText("ef", "red", "green"));
-  EXPECT_TRUE(console_.WriteText("é┌€x", Variant(), Variant(), true));
-  const std::string pad(18, ' '), rest = Repeat("1E", 18);
-  EXPECT_EQ(Screen(Shown(), 0, 4, true),
-            (Rows{"ab" + pad + " 1F1F" + rest, "cd" + pad + " 4E4E" + rest, "ef" + pad + " 1E1E" + rest,
-                  "é┌?x" + pad.substr(2) + " 1E1E1E1E" + rest.substr(4)}));
+  EXPECT_TRUE(console_.WriteText("a\r\nb", Variant(), Variant(), true, 2));
+  EXPECT_EQ(Screen(PageBuffer(console_, 2), 0, 2),
+            (Rows{"a                    rrrrrrrrrrrrrrrrrrrr", "b                    rrrrrrrrrrrrrrrrrrrr"}));
+  EXPECT_EQ(Mode(Shown()), 2u);
+  EXPECT_EQ(Mode(PageBuffer(console_, 2)), 3u);
+  EXPECT_EQ(CurrentAttribute(Shown()), 0xFA);
+  EXPECT_TRUE(console_.SetColor(kYellow, "navy"));
+  EXPECT_EQ(CurrentAttribute(Shown()), 0x1E);
+  if (!Emulated()) return;
+  emulated_.FailCall(Op::WriteConsoleA, 1);  // a refused write gives false
+  EXPECT_FALSE(console_.WriteText("ab"));
 }
 
 // At most 32768 characters, counting the line end and characters, not bytes. Past that nothing is
@@ -135,21 +133,6 @@ TEST_F(TextTest, TheLengthLimit) {
   EXPECT_EQ(Screen(Shown()), Rows(5, kBlank));
   EXPECT_EQ(CursorOf(Shown()), (Coord{5, 1}));
   EXPECT_EQ(CurrentAttribute(Shown()), 0x4E);
-}
-
-// A hidden page keeps its output mode, so CR and LF still act there; a refused write gives false (a page
-// that cannot be had is the contract table's).
-TEST_F(TextTest, OnAHiddenPageTheModeStaysAndFailuresAreFalse) {
-  ASSERT_TRUE(console_.ClearScreen(kYellow, kDarkRed, 2));
-  ASSERT_TRUE(console_.SetCursorPos(1, 1, 2));
-  ASSERT_TRUE(console_.WriteText("x", Variant(), Variant(), true));
-  EXPECT_TRUE(console_.WriteText("a\r\nb", Variant(), Variant(), true, 2));
-  EXPECT_EQ(Mode(Shown()), 2u);
-  EXPECT_EQ(Mode(PageBuffer(console_, 2)), 3u);
-  EXPECT_EQ(Screen(PageBuffer(console_, 2), 1, 2)[1], "b                    rrrrrrrrrrrrrrrrrrrr");
-  if (!Emulated()) return;
-  emulated_.FailCall(Op::WriteConsoleA, 1);
-  EXPECT_FALSE(console_.WriteText("ab"));
 }
 
 // SetScreenData writes the first whole character of Char back and draws it ('?' for one code page 437

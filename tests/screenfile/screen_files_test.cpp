@@ -9,8 +9,11 @@
 #endif
 #endif
 
+#include <functional>
+#include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "platform/file_system.hpp"
 #include "support/console_fixture.hpp"
@@ -23,7 +26,7 @@ namespace fs = std::filesystem;
 using platform::CharInfo;
 using platform::FileError;
 
-// The system's file steps, any of them made to fail once, and the bytes read counted.
+// The system's file steps, any of them made to fail once.
 enum class FileStep { CreateTemporaryBeside, OpenForRewriting, Write, Flush, Close, Replace, Read };
 
 class FaultyFiles final : public platform::FileSystem {
@@ -35,14 +38,11 @@ class FaultyFiles final : public platform::FileSystem {
     failing_.insert(step);
     how_ = how;
   }
-  std::size_t BytesRead() const { return bytes_read_; }
   const std::string& LastTemporary() const { return last_temporary_; }
 
   File OpenForReading(const std::string& path) override { return system_.OpenForReading(path); }
   std::int64_t Read(File file, void* buffer, std::size_t size) override {
-    const std::int64_t n = Due(FileStep::Read) ? -1 : system_.Read(file, buffer, size);
-    bytes_read_ += n > 0 ? static_cast<std::size_t>(n) : 0;
-    return n;
+    return Due(FileStep::Read) ? -1 : system_.Read(file, buffer, size);
   }
   platform::FileError CreateTemporaryBeside(const std::string& target, platform::TemporaryFile& t) override {
     if (Due(FileStep::CreateTemporaryBeside)) return how_;
@@ -70,7 +70,6 @@ class FaultyFiles final : public platform::FileSystem {
   platform::FileSystem& system_ = platform::SystemFiles();
   std::set<FileStep> failing_;
   platform::FileError how_ = platform::FileError::Failed;
-  std::size_t bytes_read_ = 0;
   std::string last_temporary_;
 };
 
@@ -92,88 +91,40 @@ class ScreenFileTest : public LoadedTest {
   const std::string name_ = folder_ / "screen.bin";
 };
 
-// 51,200 cells, beyond a 16-bit count; each row holds every character and every low attribute byte. They
-// are saved row by row, a record a cell and one zero record after them, in place of a longer file.
-TEST_F(ScreenFileTest, EveryCharacterAndAttributeOfAWindowOf51200CellsComesBack) {
-  ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{256, 200}, SmallRect{0, 0, 255, 199}));
-  constexpr platform::Word kHigh[] = {0, 0x0400, 0x0800, 0x1000, 0x4000, 0x8000, 0xDC00};
-  std::vector<CharInfo> cells;
-  for (int y = 0; y < 200; ++y) {
-    for (int x = 0; x < 256; ++x)
-      cells.push_back(CharInfo{static_cast<platform::Word>((7 * x + y) & 0xFF),
-                               static_cast<platform::Word>(((x + 3 * y) & 0xFF) | kHigh[y % 7])});
-  }
-  SmallRect all{0, 0, 255, 199};
-  ASSERT_TRUE(emulated_.WriteConsoleOutputA(Shown(), cells.data(), Coord{256, 200}, Coord{0, 0}, &all));
-  WriteFile(name_, std::string(300000, 'x'));
-  ASSERT_TRUE(console_.SaveScreen(name_));
-  const std::string bytes = ReadFile(name_);
-  ASSERT_EQ(bytes.size(), 4u * (256 * 200 + 1));
-  EXPECT_EQ(bytes.substr(255 * 4, 8), Record(0xF9, 0xFF) + Record(1, 0x0403));
-  EXPECT_EQ(bytes.substr(51199 * 4), Record(0xC0, 0x1054) + Record(0, 0));
-  console_.ClearScreen(kWhite, kDarkBlue);
-  console_.SetCursorPos(5, 7);
-  ASSERT_TRUE(console_.LoadScreen(name_));
-  EXPECT_EQ(emulated_.ReadCells(Shown()), cells);
-  EXPECT_EQ(CursorOf(Shown()), (Coord{5, 7}));
-}
-
-// Composed by hand for a 4 x 2 window: the character field's high byte (0x25 here) is not part of the
-// character.
-TEST_F(ScreenFileTest, FilesComposedByHandLoadAndShortOnesLeaveTheRestZero) {
-  ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{4, 2}, SmallRect{0, 0, 3, 1}));
-  // clang-format off
-  const unsigned char golden[] = {
-      'K', 0, 0x1F, 0,     'c', 0, 0x1F, 0,     0xCD, 0x25, 0x4E, 0,   0x01, 0, 0xF0, 0,
-      '*', 0, 0x1E, 0x80,  0x00, 0, 0x00, 0,    0xB0, 0, 0x12, 0,      ' ', 0, 0x07, 0,
-      0, 0, 0, 0};
-  // clang-format on
-  WriteFile(name_, std::string(std::begin(golden), std::end(golden)));
-  ASSERT_TRUE(console_.LoadScreen(name_));
-  ExpectScreen(Shown(), {"Kc═☺", "* ░ "}, {"1F1F4EF0", "1E001207"});
-  EXPECT_EQ(Cell(Shown(), 0, 1).Attributes, 0x801E);
-  // Six bytes: the second record has its character and nothing else.
-  WriteFile(name_, Record('A', 0x1E) + "B");
-  ASSERT_TRUE(console_.LoadScreen(name_));
-  ExpectScreen(Shown(), {"AB  ", "    "}, {"1E000000", "00000000"});
-  WriteFile(name_, "");
-  ASSERT_TRUE(console_.LoadScreen(name_));
-  ExpectScreen(Shown(), {"    ", "    "}, {"00000000", "00000000"});
-}
-
+// An 80 x 25 window saved over a longer file, then loaded into 50 rows (the rest zero, the cursor where it
+// was) and into 40 columns, forty records to a row. The records themselves, files of any length and
+// windows beyond 16-bit cell counts are the screen_file_loader fuzz target's, replayed on its corpus.
 TEST_F(ScreenFileTest, AnEightyByTwentyFiveFileInFiftyRowsAndInFortyColumns) {
   PaintPattern(Shown());
   const Rows text = Text(Shown());
+  WriteFile(name_, std::string(9000, 'x'));
   ASSERT_TRUE(console_.SaveScreen(name_));
+  const std::string bytes = ReadFile(name_);
+  EXPECT_EQ(bytes.size(), 8004u);
+  EXPECT_EQ(bytes.substr(0, 4) + bytes.substr(8000), Record('a', 0x07) + Record(0, 0));
   ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{80, 50}, SmallRect{0, 0, 79, 49}));
   console_.ClearScreen(kWhite, kDarkBlue);
+  console_.SetCursorPos(5, 7);
   ASSERT_TRUE(console_.LoadScreen(name_));
   EXPECT_EQ(Text(Shown(), 0, 25), text);
   EXPECT_EQ(Attributes(Shown(), 0, 25), Rows(25, Repeat("07", 80)));
   EXPECT_EQ(Attributes(Shown(), 25), Rows(25, Repeat("00", 80)));
   EXPECT_EQ(Cell(Shown(), 79, 49), (CharInfo{0, 0}));
-  // Forty to a row, the same records; a file longer than the window needs is read no further.
+  EXPECT_EQ(CursorOf(Shown()), (Coord{5, 7}));
   ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{80, 25}, SmallRect{0, 0, 39, 24}));
-  const std::size_t read_before = files_.BytesRead();
   ASSERT_TRUE(console_.LoadScreen(name_));
-  EXPECT_EQ(files_.BytesRead() - read_before, 4u * (40 * 25 + 1));
   for (size_t r = 0; r < 25; ++r) EXPECT_EQ(Text(Shown())[r], text[r / 2].substr(r % 2 * 40, 40)) << r;
 }
 
-// Page 0 shows columns 10..89, rows 100..124 of a 100 x 300 buffer; new pages get such buffers with their
-// window at the origin, and are written and read at page 0's window, not their own.
-TEST_F(ScreenFileTest, OtherPagesUseTheShownPagesWindowAndLoadingCreatesAPage) {
+// Page 0 shows columns 10..89, rows 100..124 of a 100 x 300 buffer; a new page gets such a buffer with its
+// window at the origin, and is loaded at page 0's window, not its own, the shown page staying shown.
+TEST_F(ScreenFileTest, LoadingCreatesAPageAndFillsItAtTheShownPagesWindow) {
   ASSERT_TRUE(emulated_.SetBufferGeometry(Shown(), Coord{100, 300}, SmallRect{10, 100, 89, 124}));
   ASSERT_TRUE(emulated_.SetNewBufferGeometry(Coord{100, 300}, SmallRect{0, 0, 79, 24}));
   const Handle shown = Shown();
-  console_.ClearScreen(kWhite, kDarkBlue, 3);
-  const Handle page3 = PageBuffer(console_, 3);
-  Poke(page3, Coord{10, 100}, 'N', 0x1E);
-  Poke(page3, Coord{89, 124}, 'F', 0x4E);
-  ASSERT_TRUE(console_.SaveScreen(name_, 3));
-  const std::string bytes = ReadFile(name_);
-  EXPECT_EQ(bytes.substr(0, 4) + bytes.substr(1999 * 4),
-            Record('N', 0x1E) + Record('F', 0x4E) + Record(0, 0));
+  Poke(shown, Coord{10, 100}, 'N', 0x1E);
+  Poke(shown, Coord{89, 124}, 'F', 0x4E);
+  ASSERT_TRUE(console_.SaveScreen(name_));
   ASSERT_TRUE(console_.LoadScreen(name_, 15));
   EXPECT_EQ(Shown(), shown);
   EXPECT_EQ(console_.Page(), 0);
@@ -213,62 +164,61 @@ TEST_F(ScreenFileTest, NamesThatAreNoRegularFileRaise75AndChangeNothing) {
 }
 #endif
 
-// A refused cell transfer, or records that cannot be had in memory (with no std::bad_alloc for the
-// caller), gives false and changes neither the file nor the screen; a failed page lookup comes first.
-TEST_F(ScreenFileTest, RefusedOrUnaffordableTransfersAreFalseAndAFailedPageLookupComesFirst) {
+// Any step made to fail: a file step raises 75; a refused cell transfer, or records that cannot be had in
+// memory (with no std::bad_alloc for the caller), give false. Neither the file, nor the screen, nor the
+// folder changes: the old file stays whole and no temporary file is left.
+TEST_F(ScreenFileTest, AFailedStepLeavesTheOldFileWholeAndNoTemporaryFile) {
   ASSERT_TRUE(console_.WriteText("kept"));
   ASSERT_TRUE(console_.SaveScreen(name_));
   const std::string saved = ReadFile(name_);
   ASSERT_TRUE(console_.ClearScreen(kWhite, kDarkBlue));
   const Rows screen = Screen(Shown(), 0, -1, true);
-  emulated_.FailCall(Op::ReadConsoleOutputA, 1);
-  EXPECT_FALSE(console_.SaveScreen(name_));
-  emulated_.FailCall(Op::WriteConsoleOutputA, 1);
-  EXPECT_FALSE(console_.LoadScreen(name_));
-  {
-    const CellArrayLimit limit(2000);  // the 80 x 25 window and the trailing record are 2001
-    emulated_.ResetCallCounts();
-    EXPECT_FALSE(console_.SaveScreen(name_));
-    EXPECT_FALSE(console_.LoadScreen(name_));
-    EXPECT_EQ(emulated_.CallCount(Op::ReadConsoleOutputA) + emulated_.CallCount(Op::WriteConsoleOutputA), 0);
+  const std::string save75 = "75 KelvaneConsole.SaveScreen: Path/File Access Error.";
+  std::optional<CellArrayLimit> limit;
+  const auto fail = [this](FileStep step) { return [this, step] { files_.Fail(step); }; };
+  const auto nowhere = [this] {  // a folder that takes no new file, and the file cannot be opened in place
+    files_.Fail(FileStep::OpenForRewriting);
+    files_.Fail(FileStep::CreateTemporaryBeside, FileError::FolderRefused);
+  };
+  const auto refuse = [this](Op op) { return [this, op] { emulated_.FailCall(op, 1); }; };
+  const auto unaffordable = [&] { limit.emplace(2000); };  // the 80 x 25 window and the trailing record: 2001
+  // clang-format off
+  // The fault, saving (else loading), the outcome.
+  const std::tuple<std::function<void()>, bool, std::string> cases[] = {
+      {fail(FileStep::CreateTemporaryBeside), true, save75}, {fail(FileStep::Write), true, save75},
+      {fail(FileStep::Flush), true, save75}, {fail(FileStep::Close), true, save75},
+      {fail(FileStep::Replace), true, save75}, {nowhere, true, save75},
+      {fail(FileStep::Read), false, "75 KelvaneConsole.LoadScreen: Path/File Access Error."},
+      {refuse(Op::ReadConsoleOutputA), true, "false"}, {refuse(Op::WriteConsoleOutputA), false, "false"},
+      {unaffordable, true, "false"}, {unaffordable, false, "false"}};
+  // clang-format on
+  for (const auto& [fault, saving, outcome] : cases) {
+    fault();
+    EXPECT_EQ(ErrorOf([&, saving = saving] {
+                return (saving ? console_.SaveScreen(name_) : console_.LoadScreen(name_)) ? "true" : "false";
+              }),
+              outcome);
+    limit.reset();
+    EXPECT_EQ(ReadFile(name_), saved) << outcome;
+    EXPECT_EQ(Screen(Shown(), 0, -1, true), screen) << outcome;
+    EXPECT_EQ(folder_.Names(), std::set<std::string>{"screen.bin"}) << outcome;
   }
+  // A failed close of the file read changes nothing.
+  files_.Fail(FileStep::Close);
+  EXPECT_TRUE(console_.LoadScreen(name_));
+  EXPECT_EQ(Text(Shown(), 0, 1)[0].substr(0, 4), "kept");
+  // A folder that takes no new file: the file is cut and written where it is.
+  WriteFile(name_, std::string(9000, 'x'));
+  files_.Fail(FileStep::CreateTemporaryBeside, FileError::FolderRefused);
+  ASSERT_TRUE(console_.SaveScreen(name_));
   EXPECT_EQ(ReadFile(name_), saved);
-  EXPECT_EQ(Screen(Shown(), 0, -1, true), screen);
+  // A failed page lookup comes first; with a missing file, the page's new buffer stays as it was.
   emulated_.FailCall(Op::CreateConsoleScreenBuffer, 1);
   EXPECT_EQ(ErrorOf([&] { console_.LoadScreen(folder_ / "absent.bin", 9); }),
             "30053 KelvaneConsole.zzzHandleFromPage: Invalid Page specified.");
-  // A missing file: the page's new buffer stays, its cells as they were.
   ExpectFileError([&] { console_.LoadScreen(folder_ / "absent.bin", 9); }, "LoadScreen");
   EXPECT_EQ(Text(PageBuffer(console_, 9), 0, 1), Rows{std::string(80, ' ')});
   EXPECT_EQ(folder_.Names(), std::set<std::string>{"screen.bin"});
-}
-
-TEST_F(ScreenFileTest, AFailedStepLeavesTheOldFileWholeAndNoTemporaryFile) {
-  for (FileStep step : {FileStep::CreateTemporaryBeside, FileStep::Write, FileStep::Flush, FileStep::Close,
-                        FileStep::Replace}) {
-    WriteFile(name_, "old");
-    files_.Fail(step);
-    ExpectFileError([&] { console_.SaveScreen(name_); }, "SaveScreen");
-    EXPECT_EQ(ReadFile(name_), "old") << static_cast<int>(step);
-    EXPECT_EQ(folder_.Names(), std::set<std::string>{"screen.bin"}) << static_cast<int>(step);
-  }
-  // A folder that takes no new file: the file is cut and written where it is.
-  files_.Fail(FileStep::CreateTemporaryBeside, FileError::FolderRefused);
-  ASSERT_TRUE(console_.SaveScreen(name_));
-  EXPECT_EQ(ReadFile(name_).size(), 8004u);
-  WriteFile(name_, "old");
-  files_.Fail(FileStep::CreateTemporaryBeside, FileError::FolderRefused);
-  files_.Fail(FileStep::OpenForRewriting);
-  ExpectFileError([&] { console_.SaveScreen(name_); }, "SaveScreen");
-  EXPECT_EQ(ReadFile(name_), "old");
-  // Loading: a failed read raises, a failed close of the file read changes nothing.
-  const Rows text = Text(Shown());
-  files_.Fail(FileStep::Read);
-  ExpectFileError([&] { console_.LoadScreen(name_); }, "LoadScreen");
-  EXPECT_EQ(Text(Shown()), text);
-  files_.Fail(FileStep::Close);
-  EXPECT_TRUE(console_.LoadScreen(name_));
-  EXPECT_EQ(Cell(Shown(), 0, 0), (CharInfo{'o', 'd'}));
 }
 
 // real/screen.bin (mode 0640, with a hard link real/hard.bin) saved through the relative symbolic link
