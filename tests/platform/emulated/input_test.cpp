@@ -1,5 +1,5 @@
-// Keys: the keyboard tables, and reads that wait for keys from another thread or from a key source. What
-// the input queue does with keys is in conformance/input.test.
+// Keys: the keyboard tables, and reads that wait for keys from another thread. What the input queue does
+// with keys, also from a key source, is in conformance/input.test.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -69,8 +69,13 @@ TEST(Keyboard, TheSendKeysNotation) {
   for (const auto& [keys, strokes] : cases) EXPECT_EQ(ShowKeys(ParseSendKeys(keys)), strokes) << keys;
 }
 
-class EmulatedInputWaiting : public EmulatedConsoleTest {
+class EmulatedInputWaiting : public ::testing::Test {
  protected:
+  void SetUp() override {
+    ASSERT_NE(console_.AllocConsole(), 0);
+    in_ = console_.GetStdHandle(kStdInputHandle);
+    out_ = console_.GetStdHandle(kStdOutputHandle);
+  }
   // Starts `read` on another thread and returns once it sleeps waiting for input, in seconds at most.
   std::future<Bool> Asleep(std::function<Bool()> read) {
     auto result = std::async(std::launch::async, std::move(read));
@@ -88,6 +93,9 @@ class EmulatedInputWaiting : public EmulatedConsoleTest {
     }
     return read.get();
   }
+
+  EmulatedConsole console_;
+  Handle in_ = 0, out_ = 0;
 };
 
 // Keys, FreeConsole and the end of input each wake a read asleep on an empty queue; what was drawn is
@@ -99,7 +107,8 @@ TEST_F(EmulatedInputWaiting, KeysFreeConsoleAndTheEndOfInputWakeAWaitingRead) {
   ASSERT_NE(console_.SetConsoleTitleA("a change to show"), 0);
   // Records without a character do not end a line; the echo goes to the buffer shown when a key arrives.
   ASSERT_NE(console_.SetConsoleMode(in_, kEnableLineInput | kEnableEchoInput), 0);
-  const Handle other = NewBuffer();
+  const Handle other =
+      console_.CreateConsoleScreenBuffer(kGenericRead | kGenericWrite, 0, kConsoleTextmodeBuffer);
   char text[10];
   Dword got = 0xDEAD;
   auto line = Asleep([&] { return console_.ReadConsoleA(in_, text, 10, &got); });
@@ -152,56 +161,6 @@ TEST_F(EmulatedInputWaiting, TheEndOfInputRacedWithAReadAboutToWait) {
     }
     ASSERT_TRUE(read.get()) << "round " << round;
   }
-}
-
-class EmulatedKeySource : public EmulatedConsoleTest {
- protected:
-  void SetUp() override {
-    EmulatedConsoleTest::SetUp();
-    console_.SetKeySource(&keys_);
-  }
-  void TearDown() override { console_.SetKeySource(nullptr); }
-  // On another thread, so that a read that never ends fails the test in seconds (and is then ended).
-  std::string Read(Dword size, Dword expected_error = 0) {
-    std::string text(size, '\0');
-    Dword got = 0xDEAD;
-    auto read = std::async(std::launch::async, [&] {
-      ClearError();  // the last error belongs to the reading thread
-      return console_.ReadConsoleA(in_, text.data(), size, &got) ? 0 : console_.GetLastError();
-    });
-    if (read.wait_for(5s) != std::future_status::ready) {
-      ADD_FAILURE() << "the read did not end";
-      console_.EndInput();
-    }
-    EXPECT_EQ(read.get(), expected_error);
-    return expected_error ? std::string() : text.substr(0, got);
-  }
-  ScriptedKeys keys_;
-};
-
-// One key is asked for each time a read finds the queue empty, and it passes the keyboard filter; a
-// flush reaches the source, which keeps its script; the end is for good.
-TEST_F(EmulatedKeySource, KeysComeOneAtATimeWhenAReadWaitsUntilTheScriptEnds) {
-  ASSERT_NE(console_.SetConsoleMode(in_, kEnableProcessedInput), 0);
-  keys_.Add(
-      KeystrokeRecords(KeyStroke{'C', 3, kLeftCtrlPressed}));  // with processed input a signal, not a key
-  keys_.AddNothing();                                          // a turn without a key: asked again
-  keys_.AddText("ab");
-  EXPECT_EQ(Read(10), "a");
-  EXPECT_EQ(keys_.Asked(), 3);
-  console_.QueueText("typed ahead");
-  ASSERT_NE(console_.FlushConsoleInputBuffer(in_), 0);
-  EXPECT_EQ(keys_.Flushes(), 1);
-  console_.QueueText("z");  // keys already queued are read without asking
-  EXPECT_EQ(Read(10), "z");
-  EXPECT_EQ(Read(10), "b");
-  EXPECT_EQ(keys_.Asked(), 4);
-  EXPECT_EQ(Read(4, kErrorHandleEof), "");
-  InputRecord record;
-  Dword got = 0xDEAD;
-  EXPECT_FAILS(console_.ReadConsoleInputA(in_, &record, 1, &got), kErrorHandleEof);
-  EXPECT_EQ(got, 0u);
-  EXPECT_EQ(keys_.Asked(), 5);
 }
 
 }  // namespace
