@@ -16,7 +16,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/codepage.hpp"
 #include "platform/emulated/emulated_console.hpp"
 #include "platform/terminal/vt_model.hpp"
 #include "platform/terminal/vt_renderer.hpp"
@@ -45,46 +44,13 @@ class Bytes {
 
 constexpr CharInfo kStale{0xBAD, 0xBAD};  // no console cell holds it: a row left unreported shows
 
-struct Screen final : Presenter {
+struct Screen final : testing_vt::Terminal {
   std::vector<ConsoleFrame> frames;
-  terminal::VtRenderer renderer;
-  std::unique_ptr<testing_vt::VtModel> terminal;
   void Present(const ConsoleFrame& frame) noexcept override {
     frames.push_back(frame);
-    if (frame.size.X <= 0 || frame.size.Y <= 0) return;
-    if (!terminal) terminal = std::make_unique<testing_vt::VtModel>(frame.size.X, frame.size.Y);
-    // The terminal is resized with the window.
-    if (terminal->Width() != frame.size.X || terminal->Height() != frame.size.Y)
-      terminal->Resize(frame.size.X, frame.size.Y);
-    std::string bytes;
-    renderer.Render(frame, bytes);
-    terminal->Feed(bytes);
+    Terminal::Present(frame);
   }
 };
-
-// The terminal shows the window: every glyph, every colour (a blank's foreground cannot be seen), and
-// the cursor where the console has it.
-void CheckTerminal(const testing_vt::VtModel& terminal, const ConsoleView& now) {
-  Check(terminal.errors.empty(), "the terminal gets only printable glyphs and known sequences");
-  for (int y = 0; y < now.size.Y; ++y) {
-    for (int x = 0; x < now.size.X; ++x) {
-      const CharInfo& cell = now.cells[static_cast<size_t>(y * now.size.X + x)];
-      const testing_vt::VtCell& shown = terminal.At(x, y);
-      const char32_t glyph = Cp437Glyph(static_cast<unsigned char>(cell.Char));
-      Check(shown.glyph == glyph, "the terminal shows each cell's glyph");
-      Check(shown.bg == terminal::AnsiColour(cell.Attributes >> 4 & 15),
-            "the terminal shows each background");
-      Check(glyph == U' ' || shown.fg == terminal::AnsiColour(cell.Attributes & 15),
-            "the terminal shows each foreground");
-    }
-  }
-  const bool inside =
-      now.cursor.X >= 0 && now.cursor.X < now.size.X && now.cursor.Y >= 0 && now.cursor.Y < now.size.Y;
-  Check(terminal.cursor_visible == (now.cursor_visible && inside),
-        "the terminal cursor is shown as the console's");
-  if (terminal.cursor_visible)
-    Check(terminal.x == now.cursor.X && terminal.y == now.cursor.Y, "the terminal cursor's place");
-}
 
 // Brings `shown` up to date from the frame alone, as a presenter keeps its copy of the terminal.
 void Apply(const ConsoleFrame& frame, ConsoleView& shown) {
@@ -267,7 +233,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               shown.cursor_visible == now.cursor_visible,
           "the cursor's changes are reported");
     Check(shown.title == now.title, "the title's change is reported");
-    CheckTerminal(*screen.terminal, now);
+    const std::string wrong = kelvane::testing_vt::Mismatch(screen.model, now);
+    Check(wrong.empty(), wrong.c_str());
   }
   console.SetPresenter(nullptr);
   return 0;

@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# Runs a program on a real terminal (a tmux pane on a tmux server of its own) and checks that the
-# terminal is given back exactly as it was: the same termios settings, the main screen with what it
-# showed before, the cursor visible, autowrap on and colours reset.
+# Runs a program on a real terminal (a tmux pane on a tmux server of its own, from an interactive shell
+# with job control) and checks that the terminal is given back as it was: the same termios settings,
+# the main screen with what it showed before, the cursor visible, autowrap on and colours reset.
 #
 #   terminal_test.sh SCENARIO PROGRAM [ARGS...]
 #
-# SCENARIO: `ends` (the program ends by itself), `go` (once the program has drawn, the file named by
-# PROBE_GO_FILE appears, and it ends its own way), a signal name (INT, TERM, HUP, QUIT: sent once the
-# program has drawn), or `stop` (SIGTSTP: the terminal comes back while the program is stopped;
-# SIGCONT: the console is drawn again; then TERM; Ctrl+Z is a key of the console's). The program runs from an interactive shell with
-# job control, as a user runs it. `demo` runs the demo through two scenes by keys. With `ends`, EXPECT_TEXT names a text the program must show on
-# the way. Exit 77 (skipped) without tmux.
+# SCENARIO: `go` (once the program has drawn, the file PROBE_GO_FILE appears and it ends its own way), a
+# signal name (sent once it has drawn), `stop` (SIGTSTP gives the terminal back while it is stopped,
+# SIGCONT draws the console again, then TERM), `typed` and `resize` (keys typed, see below), `bare`
+# (Ctrl+C before anything), `demo` (two scenes by keys), `pipe` (keys from a pipe, no terminal). Exit 77
+# (skipped) without tmux.
 set -u
 scenario=$1
 shift
@@ -60,6 +59,10 @@ tmux -L "$server" send-keys "clear; bash $dir/pane.sh" Enter
 
 screen() { tmux -L "$server" capture-pane -p; }
 state() { tmux -L "$server" display -p '#{alternate_on} #{cursor_flag} #{wrap_flag}'; }
+wait_state() {  # alternate screen, cursor and autowrap flags as a pattern; "1 0 1" while a key is awaited
+  for _ in $(seq 1 150); do [[ $(state) == $1 ]] && return 0; sleep 0.1; done
+  fail "$2: $(state)"
+}
 wait_for() {  # a text on the screen, or a file
   for _ in $(seq 1 150); do
     if [[ $1 == file:* ]]; then [[ -e ${1#file:} ]] && return 0; else screen | grep -q -- "$1" && return 0; fi
@@ -74,12 +77,6 @@ given_back() {  # the screen as it was, checked from outside while the program m
 
 wait_for "file:$dir/before"
 case $scenario in
-  ends) if [[ -n ${EXPECT_TEXT:-} ]]; then wait_for "$EXPECT_TEXT"; fi ;;
-  go)
-    wait_for "PROBE TEXT 80x24"
-    [[ $(state) == 1* ]] || fail "not on the alternate screen"
-    touch "$dir/go"
-    ;;
   typed | resize)
     # KEYS (tmux key names) typed one at a time, each once the program waits for it (its cursor hidden);
     # CODES what GetInputKey gave, with the window's size. With `resize`, the terminal shrinks to 60 x 20
@@ -87,8 +84,7 @@ case $scenario in
     wait_for "PROBE TEXT 80x24"
     count=0
     for key in $KEYS; do
-      for _ in $(seq 1 150); do [[ $(state) == "1 0 1" ]] && break; sleep 0.1; done
-      [[ $(state) == "1 0 1" ]] || fail "not waiting for a key: $(state)"
+      wait_state "1 0 1" "not waiting for a key"
       if [[ $scenario == resize && $count == 1 ]]; then
         tmux -L "$server" resize-window -x 60 -y 20
         wait_for "PROBE TEXT 80x24"
@@ -106,33 +102,31 @@ case $scenario in
     # The demo: its first scene, Space to the next, q to leave; it waits for each with its cursor hidden.
     wait_for "sixteen colours"
     for key in Space q; do
-      for _ in $(seq 1 150); do [[ $(state) == "1 0 1" ]] && break; sleep 0.1; done
-      [[ $(state) == "1 0 1" ]] || fail "the demo does not wait for a key: $(state)"
+      wait_state "1 0 1" "the demo does not wait for a key"
       tmux -L "$server" send-keys "$key"
       [[ $key == Space ]] && wait_for "Text: written line by line"
     done
     ;;
-  bare)
-    # Ctrl+C before any text or key ends the program, the terminal restored first.
-    for _ in $(seq 1 150); do [[ $(state) == 1* ]] && break; sleep 0.1; done
-    [[ $(state) == 1* ]] || fail "not on the alternate screen"
+  bare)  # Ctrl+C before any text or key ends the program, the terminal restored first
+    wait_state "1*" "not on the alternate screen"
     tmux -L "$server" send-keys C-c
-    ;;
-  stop)
-    wait_for "PROBE TEXT 80x24"
-    [[ $(state) == 1* ]] || fail "not on the alternate screen"
-    kill -TSTP "$(cat "$dir/pid")"
-    for _ in $(seq 1 150); do [[ $(state) == 0* ]] && break; sleep 0.1; done
-    given_back
-    kill -CONT "$(cat "$dir/pid")"
-    wait_for "PROBE TEXT 80x24"
-    [[ $(state) == 1* ]] || fail "not back on the alternate screen after SIGCONT"
-    kill -TERM "$(cat "$dir/pid")"
     ;;
   *)
     wait_for "PROBE TEXT 80x24"
-    [[ $(state) == 1* ]] || fail "not on the alternate screen"
-    kill "-$scenario" "$(cat "$dir/pid")"
+    wait_state "1*" "not on the alternate screen"
+    if [[ $scenario == go ]]; then
+      touch "$dir/go"
+    elif [[ $scenario == stop ]]; then
+      kill -TSTP "$(cat "$dir/pid")"
+      wait_state "0*" "not given back while stopped"
+      given_back
+      kill -CONT "$(cat "$dir/pid")"
+      wait_for "PROBE TEXT 80x24"
+      wait_state "1*" "not back on the alternate screen after SIGCONT"
+      kill -TERM "$(cat "$dir/pid")"
+    else
+      kill "-$scenario" "$(cat "$dir/pid")"
+    fi
     ;;
 esac
 wait_for "file:$dir/done"

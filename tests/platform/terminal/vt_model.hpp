@@ -11,7 +11,12 @@
 #include <cctype>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "platform/codepage.hpp"
+#include "platform/emulated/emulated_console.hpp"
+#include "platform/terminal/vt_renderer.hpp"
 
 namespace kelvane::testing_vt {
 
@@ -205,5 +210,47 @@ class VtModel {
   char32_t last_ = U' ';
   bool after_glyph_ = false, repeatable_ = false;
 };
+
+// A terminal behind the console: each frame rendered as a terminal gets it and replayed on the model,
+// which takes the window's size as a terminal resized with it would. `bytes` gathers what was sent.
+struct Terminal : platform::Presenter {
+  platform::terminal::VtRenderer renderer;
+  VtModel model{1, 1};
+  std::string bytes;
+  void Present(const platform::ConsoleFrame& frame) noexcept override {
+    if (frame.size.X <= 0 || frame.size.Y <= 0) return;
+    if (model.Width() != frame.size.X || model.Height() != frame.size.Y)
+      model.Resize(frame.size.X, frame.size.Y);
+    const size_t from = bytes.size();
+    renderer.Render(frame, bytes);
+    model.Feed(std::string_view(bytes).substr(from));
+  }
+};
+
+// The first way the terminal differs from the console's window, empty when it shows it: every glyph,
+// every colour (a blank's foreground cannot be seen), and the cursor where the console has it, a
+// blinking underline up to half the cell and a block above.
+inline std::string Mismatch(const VtModel& terminal, const platform::ConsoleView& view) {
+  // Console colours as ANSI numbers: red and blue swap places, intensity stays the high bit.
+  constexpr int kAnsi[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
+  if (!terminal.errors.empty()) return "the terminal got " + terminal.errors.front();
+  for (int y = 0; y < view.size.Y; ++y) {
+    for (int x = 0; x < view.size.X; ++x) {
+      const platform::CharInfo& cell = view.cells[static_cast<size_t>(y * view.size.X + x)];
+      const VtCell& shown = terminal.At(x, y);
+      const char32_t glyph = platform::Cp437Glyph(static_cast<unsigned char>(cell.Char));
+      int fg = cell.Attributes & 15, bg = cell.Attributes >> 4 & 15;
+      if (cell.Attributes & 0x4000) std::swap(fg, bg);  // reverse video
+      if (shown.glyph != glyph || shown.bg != kAnsi[bg] || (glyph != U' ' && shown.fg != kAnsi[fg]))
+        return "the terminal shows another cell at " + std::to_string(x) + "," + std::to_string(y);
+    }
+  }
+  const platform::Coord c = view.cursor;
+  const bool visible = view.cursor_visible && c.X >= 0 && c.X < view.size.X && c.Y >= 0 && c.Y < view.size.Y;
+  if (terminal.cursor_visible != visible) return "the cursor's visibility";
+  if (visible && (terminal.x != c.X || terminal.y != c.Y)) return "the cursor's place";
+  if (visible && terminal.cursor_shape != (view.cursor_size <= 50 ? 3 : 1)) return "the cursor's shape";
+  return {};
+}
 
 }  // namespace kelvane::testing_vt
