@@ -156,24 +156,11 @@ TerminalFeatures FeaturesOfTerminal(std::string_view term) {
 
 namespace vt {
 
-void CursorTo(std::string& out, int column, int row) {
-  char bytes[kLongestPiece];
-  out.append(bytes, PutCursorTo(bytes, column, row));
-}
-
-void Colours(std::string& out, int fg, int bg) {
-  if (fg < 0 && bg < 0) return;
-  char bytes[kLongestPiece];
-  out.append(bytes, PutColours(bytes, fg, bg));
-}
-
 void Title(std::string& out, std::string_view cp437) {
   out += "\x1b]2;";
   out += TerminalTitle(cp437);
   out += '\a';
 }
-
-void CursorVisible(std::string& out, bool visible) { out += visible ? "\x1b[?25h" : "\x1b[?25l"; }
 
 void CursorShape(std::string& out, int shape) {
   out += "\x1b[";
@@ -181,8 +168,6 @@ void CursorShape(std::string& out, int shape) {
   out.append(bytes, PutNumber(bytes, shape));
   out += " q";
 }
-
-void FullScreen(std::string& out, bool on) { out += on ? "\x1b[10;1t" : "\x1b[10;0t"; }
 
 }  // namespace vt
 

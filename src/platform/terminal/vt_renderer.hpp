@@ -43,12 +43,8 @@ TerminalFeatures FeaturesOfTerminal(std::string_view term);
 
 // The small sequences, appended to `out`.
 namespace vt {
-void CursorTo(std::string& out, int column, int row);  // 0-based, absolute
-void Colours(std::string& out, int fg, int bg);        // ANSI colours 0..15; -1 leaves one as it is
 void Title(std::string& out, std::string_view cp437);
-void CursorVisible(std::string& out, bool visible);
 void CursorShape(std::string& out, int shape);
-void FullScreen(std::string& out, bool on);
 }  // namespace vt
 
 class VtWriter;
